@@ -1,0 +1,44 @@
+# Front door for building, running and testing. See README.md.
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?=
+
+.PHONY: deps build run check test asan tsan bench clean
+
+deps:
+	@tools/install-deps.sh
+
+build: deps
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+run: build
+	@if [ -x build/src/sonlet ]; then build/src/sonlet $(ARGS); \
+	else echo "The editor is not built yet; sonlet-cli and the tests are what there is."; \
+	  ls build/src/cli 2>/dev/null || true; fi
+
+# Every test: the plain build, then the whole suite again under AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the concurrency tests under ThreadSanitizer.
+check: build
+	tools/run-tests.sh build
+	$(MAKE) asan tsan
+
+test: build
+	tools/run-tests.sh build
+
+asan: deps
+	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONLET_SANITIZE=address $(CMAKE_FLAGS)
+	cmake --build build-asan -j $(JOBS)
+	tools/run-tests.sh build-asan
+
+tsan: deps
+	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONLET_SANITIZE=thread -DSONLET_BUILD_GUI=OFF $(CMAKE_FLAGS)
+	cmake --build build-tsan -j $(JOBS)
+	tools/run-tests.sh build-tsan -L concurrency
+
+bench: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONLET_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
+	cmake --build build-release -j $(JOBS)
+	tools/run-benchmarks.sh build-release
+
+clean:
+	rm -rf build build-asan build-tsan build-release

@@ -1,0 +1,96 @@
+#pragma once
+
+#include "model/Sample.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace sonlet {
+
+inline constexpr std::int32_t MaxSamples = 16;
+inline constexpr std::size_t XiBlockSize = 230;
+inline constexpr std::size_t EnvelopePointCount = 12;
+
+// One envelope's parameter bytes, in the order the XI instrument block keeps them.
+struct EnvelopeParams {
+    std::uint8_t Count = 0;
+    std::uint8_t Sustain = 0;
+    std::uint8_t LoopStart = 0;
+    std::uint8_t LoopEnd = 0;
+    std::uint8_t Enabled = 0;
+    std::uint8_t SustainOn = 0;
+    std::uint8_t LoopOn = 0;
+};
+
+struct EnvelopePoint {
+    std::uint16_t X = 0;
+    std::uint16_t Y = 0;
+};
+
+using EnvelopePoints = std::array<EnvelopePoint, EnvelopePointCount>;
+
+// The document: up to 16 samples, the current one, and the instrument-level XI parameters.
+//
+// Thread use: the GUI thread runs every operation and holds EditLock() around every change
+// to the instrument or its samples; the operations below take it themselves. The player
+// thread holds the lock while it renders a segment, so it never reads a sample that is
+// being freed, reallocated or edited.
+class TInstrument {
+public:
+    TInstrument();
+    TInstrument(const TInstrument&) = delete;
+    TInstrument& operator=(const TInstrument&) = delete;
+    ~TInstrument();
+
+    std::array<std::uint8_t, XiBlockSize> XiBlock{};
+    std::string TrackerName;
+    std::string XiName;
+    std::uint16_t XiVersion = 0;
+    std::uint16_t XiSampleCount = 0;
+    std::int32_t CurrentIndex = 0;
+    std::string FileName;
+    std::array<std::unique_ptr<TSample>, MaxSamples> Samples;
+    std::int32_t SampleCount = 0;
+    EnvelopeParams VolEnv;
+    EnvelopeParams PanEnv;
+    EnvelopePoints VolPoints{};
+    EnvelopePoints PanPoints{};
+    std::uint16_t Fadeout = 0;
+    std::string InstrumentName;
+
+    void Clear();
+    // One sample of 4096 frames of 16-bit stereo silence.
+    void InitNew();
+    // Adds an empty sample and makes it current; nothing when 16 are held.
+    void AddSample();
+    // Removes a sample (index < 0: the current one); an instrument keeps at least one.
+    void DeleteSample(std::int32_t index);
+    void SetCurrentSample(std::int32_t index);
+    TSample* CurrentSample() const;
+    bool IsFull() const { return SampleCount >= MaxSamples; }
+
+    // ".xi" (any case) goes to the XI reader, anything else to the WAV importer.
+    void LoadFromFile(const std::string& fileName);
+    // Saves as XI when the name ends in ".xi"; any other name saves nothing.
+    void SaveToFile(const std::string& fileName);
+    void LoadWav(const std::string& fileName);
+    void LoadXi(const std::string& fileName);
+    void SaveXi(const std::string& fileName);
+    void UnpackParams();
+    void PackParams();
+
+    std::recursive_mutex& EditLock() const { return editLock_; }
+
+private:
+    void ClearUnlocked();
+    void AddSampleUnlocked();
+
+    mutable std::recursive_mutex editLock_;
+};
+
+using InstrumentEditGuard = std::lock_guard<std::recursive_mutex>;
+
+} // namespace sonlet

@@ -1,0 +1,140 @@
+#include "model/Sample.h"
+
+#include "support/Report.h"
+
+#include <cstring>
+
+namespace sonlet {
+
+TSample::TSample() { ResetParams(); }
+
+void TSample::SetFormat(std::int64_t channels, std::int64_t bytes, std::int64_t rate,
+                        std::int64_t size) {
+    Format.wFormatTag = 1;
+    Format.nChannels = static_cast<std::uint16_t>(channels);
+    Format.nSamplesPerSec = static_cast<std::uint32_t>(rate);
+    Format.wBitsPerSample = static_cast<std::uint16_t>(bytes * 8);
+    Format.nBlockAlign = static_cast<std::uint16_t>(channels * bytes);
+    Format.nAvgBytesPerSec = static_cast<std::uint32_t>(Format.nBlockAlign) * Format.nSamplesPerSec;
+    Format.cbSize = 0;
+    BytesPerSample = static_cast<std::int32_t>(bytes);
+    if (size < 0) {
+        return;
+    }
+    DataSize = size;
+    // A zero depth or channel count gives no values rather than a division fault.
+    NumSamples = bytes > 0 ? size / bytes : 0;
+    NumFrames = channels > 0 ? NumSamples / channels : 0;
+    const std::int64_t blocks = NumSamples / BlockSize + 1;
+    if (bytes == 1) {
+        Data16.Clear();
+        Data8.Resize(blocks);
+    } else {
+        Data8.Clear();
+        Data16.Resize(blocks);
+    }
+}
+
+void TSample::ResetParams() {
+    Volume = 64;
+    Panning = 0;
+    Transpose = 0;
+    Finetune = 0;
+    LoopStart = -1;
+    LoopLength = 0;
+    LoopType = LoopNone;
+    MarkA = -1;
+    MarkB = -1;
+    SampleName.clear();
+    UpdateRanges();
+}
+
+void TSample::MakeEmpty() {
+    SetFormat(2, 2, 44100, 0);
+    ResetParams();
+}
+
+void TSample::MakeSilent() {
+    SetFormat(2, 2, 44100, 16384);
+    std::memset(Data16.Data(), 0, 16384);
+    ResetParams();
+}
+
+void TSample::SwapValues(std::int64_t i, std::int64_t j) {
+    const std::int32_t a = GetValue(i);
+    SetValue(GetValue(j), i);
+    SetValue(a, j);
+}
+
+void TSample::SetLoopStart(std::int64_t frame) {
+    LoopStart = frame;
+    UpdateRanges();
+}
+
+void TSample::SetLoopLength(std::int64_t frames) {
+    LoopLength = frames;
+    UpdateRanges();
+}
+
+void TSample::SetLoopType(std::uint8_t type) {
+    LoopType = type;
+    UpdateRanges();
+}
+
+void TSample::SetMarkA(std::int64_t frame) {
+    MarkA = frame;
+    UpdateRanges();
+}
+
+void TSample::SetMarkB(std::int64_t frame) {
+    MarkB = frame;
+    UpdateRanges();
+}
+
+void TSample::ClearMarks() {
+    MarkA = -1;
+    MarkB = -1;
+    UpdateRanges();
+}
+
+void TSample::UpdateRanges() {
+    if (MarkA < MarkB) {
+        SelStart = MarkA;
+        SelEnd = MarkB;
+    } else {
+        SelStart = MarkB;
+        SelEnd = MarkA;
+    }
+    if (SelStart < 0) {
+        SelStart = 0;
+    }
+    if (SelEnd < 0) {
+        SelEnd = NumFrames - 1;
+    }
+    const bool looped = LoopType != LoopNone;
+    LoopStartPos = looped ? LoopStart : -1;
+    LoopEndPos = looped ? LoopStart + LoopLength - 1 : -1;
+    PlayStart = 0;
+    PlayEnd = (LoopLength >= 0 && looped) ? LoopStart + LoopLength - 1 : NumFrames - 1;
+    LoopRestart = (LoopStart >= 0 && looped) ? LoopStart : 0;
+}
+
+std::string TSample::InfoText() const {
+    const auto line = [](const char* label, std::int64_t value) {
+        return std::string(label) + std::to_string(value);
+    };
+    return line("DataSize:        ", DataSize) + "\r\n" +
+           line("NumSamples:      ", NumSamples) + "\r\n" +
+           line("NumFrames:       ", NumFrames) + "\r\n" +
+           line("wFormatTag:      ", Format.wFormatTag) + "\r\n" +
+           line("nChannels:       ", Format.nChannels) + "\r\n" +
+           line("nSamplesPerSec:  ", Format.nSamplesPerSec) + "\r\n" +
+           line("nAvgBytesPerSec: ", Format.nAvgBytesPerSec) + "\r\n" +
+           line("nBlockAlign:     ", Format.nBlockAlign) + "\r\n" +
+           line("wBitsPerSample:  ", Format.wBitsPerSample) + "\r\n" +
+           line("cbSize:          ", Format.cbSize);
+}
+
+void TSample::ShowInfo() const { ShowMessage(InfoText()); }
+
+} // namespace sonlet

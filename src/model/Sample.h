@@ -1,0 +1,130 @@
+#pragma once
+
+#include "model/SampleBlocks.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace sonlet {
+
+class FileHandle;
+
+// The format of a sample's data, with the fields and widths of a PCM WAVEFORMATEX record.
+struct WaveFormat {
+    std::uint16_t wFormatTag = 0;
+    std::uint16_t nChannels = 0;
+    std::uint32_t nSamplesPerSec = 0;
+    std::uint32_t nAvgBytesPerSec = 0;
+    std::uint16_t nBlockAlign = 0;
+    std::uint16_t wBitsPerSample = 0;
+    std::uint16_t cbSize = 0;
+};
+
+inline constexpr std::size_t XiSampleHeaderSize = 40;
+inline constexpr std::size_t MaxSampleNameLength = 22;
+
+enum LoopKind : std::uint8_t { LoopNone = 0, LoopForward = 1, LoopPingpong = 2 };
+
+// One sample of an instrument: values in blocks (8-bit unsigned with 128 as silence, or
+// signed 16-bit), channels interleaved, and the per-sample parameters of an XI file.
+//
+// Thread use: only the GUI thread changes a sample, and only while it holds the owning
+// instrument's edit lock; the player reads it while holding that lock.
+class TSample {
+public:
+    TSample();
+
+    SampleBlocks<std::uint8_t> Data8;
+    SampleBlocks<std::int16_t> Data16;
+    std::int64_t MarkA = 0;
+    std::int64_t MarkB = 0;
+    std::int64_t LoopLength = 0;
+    std::int64_t LoopStart = 0;
+    std::uint8_t LoopType = 0;
+    std::int64_t DataSize = 0;
+    std::int32_t BytesPerSample = 0;
+    std::uint8_t Volume = 0;
+    std::int8_t Panning = 0;
+    std::int8_t Transpose = 0;
+    std::int8_t Finetune = 0;
+    std::string SampleName;
+    std::int64_t NumSamples = 0;
+    std::int64_t NumFrames = 0;
+    WaveFormat Format;
+    std::array<std::uint8_t, XiSampleHeaderSize> XiHeader{};
+    std::int64_t SelStart = 0;
+    std::int64_t SelEnd = 0;
+    std::int64_t LoopStartPos = 0;
+    std::int64_t LoopEndPos = 0;
+    std::int64_t PlayStart = 0;
+    std::int64_t LoopRestart = 0;
+    std::int64_t PlayEnd = 0;
+
+    // Sets the format record and, when size >= 0, the sizes and the block count.
+    void SetFormat(std::int64_t channels, std::int64_t bytes, std::int64_t rate, std::int64_t size);
+    void ResetParams();
+    // An empty 16-bit stereo sample at 44100 Hz.
+    void MakeEmpty();
+    // 4096 frames of 16-bit stereo silence at 44100 Hz.
+    void MakeSilent();
+
+    // The value at index on the common signed 16-bit scale; 0 outside the sample.
+    std::int32_t GetValue(std::int64_t index) const {
+        if (index < 0 || index >= NumSamples) {
+            return 0;
+        }
+        if (BytesPerSample == 1) {
+            return (static_cast<std::int32_t>(Data8.Data()[index]) - 128) * 256;
+        }
+        return Data16.Data()[index];
+    }
+    // Stores value (wrapping, never clamping) at index; ignored outside the sample.
+    void SetValue(std::int32_t value, std::int64_t index) {
+        if (index < 0 || index >= NumSamples) {
+            return;
+        }
+        if (BytesPerSample == 1) {
+            Data8.Data()[index] = static_cast<std::uint8_t>(value / 256 + 128);
+        } else {
+            Data16.Data()[index] = static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+        }
+    }
+    void SwapValues(std::int64_t i, std::int64_t j);
+    // The value at index blended toward the same channel of the next frame by x (0..1).
+    std::int32_t GetInterpolated(float x, std::int64_t index) const {
+        const std::int64_t channels = Format.nChannels;
+        const std::int64_t next =
+            (index + channels <= NumSamples - channels) ? index + channels : index;
+        const double a = GetValue(index);
+        const double b = static_cast<std::int16_t>(GetValue(next));
+        return static_cast<std::int32_t>(a * (1.0 - x) + b * x);
+    }
+
+    void SetLoopStart(std::int64_t frame);
+    void SetLoopLength(std::int64_t frames);
+    void SetLoopType(std::uint8_t type);
+    void SetMarkA(std::int64_t frame);
+    void SetMarkB(std::int64_t frame);
+    void ClearMarks();
+    // Recomputes the selection, loop and play ranges from the marks and the loop.
+    void UpdateRanges();
+
+    // The ten-line format dump that ShowInfo displays.
+    std::string InfoText() const;
+    void ShowInfo() const;
+
+    // Reads a RIFF WAVE file into this sample; failures are reported to the user.
+    void LoadFromWav(const std::string& fileName);
+
+    // XI sample header and delta-coded data at the file's current position.
+    bool ReadXiHeader(FileHandle& file);
+    void ReadXiData(FileHandle& file);
+    void WriteXiHeader(FileHandle& file);
+    void WriteXiData(FileHandle& file) const;
+
+    // Runs one of the Function menu's operations over the selection.
+    void ApplyFunction(std::int32_t code);
+};
+
+} // namespace sonlet

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace sonlet::testkit {
+
+// Builds RIFF WAVE bytes chunk by chunk, so tests can make well-formed and broken files.
+class WavBuilder {
+public:
+    // A canonical header: "RIFF", size, "WAVE", "fmt " with a 16-byte PCM format record.
+    static WavBuilder Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
+
+    WavBuilder& Chunk(const std::string& id, const std::vector<std::uint8_t>& body);
+    // A data chunk whose size field says declaredSize but which holds body.
+    WavBuilder& DataChunk(const std::vector<std::uint8_t>& body, std::uint32_t declaredSize);
+    WavBuilder& DataChunk(const std::vector<std::uint8_t>& body) {
+        return DataChunk(body, static_cast<std::uint32_t>(body.size()));
+    }
+    // Sets the format record's block alignment (for refused layouts).
+    WavBuilder& BlockAlign(std::uint16_t align);
+    WavBuilder& FormatTag(std::uint16_t tag);
+
+    std::vector<std::uint8_t> Bytes() const;
+
+    std::vector<std::uint8_t> bytes;
+};
+
+void PutLE16(std::vector<std::uint8_t>& out, std::uint16_t v);
+void PutLE32(std::vector<std::uint8_t>& out, std::uint32_t v);
+std::vector<std::uint8_t> Le16Values(const std::vector<std::int16_t>& values);
+
+} // namespace sonlet::testkit

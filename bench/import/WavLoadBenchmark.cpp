@@ -1,0 +1,114 @@
+// Loads a generated 400 MB 16-bit stereo WAV and compares it with reading the same bytes into a
+// fresh buffer of that size, in the same run. Prints the time ratio and the peak memory of the
+// load relative to the data size.
+#include "model/Sample.h"
+#include "support/FileIO.h"
+
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t DataBytes = 400LL * 1000 * 1000;
+
+std::string BenchFile() {
+    return (std::filesystem::temp_directory_path() / "sonlet-bench-400mb.wav").string();
+}
+
+void WriteWav(const std::string& path) {
+    sonlet::FileHandle file = sonlet::CreateForWrite(path);
+    const char header[] = "RIFF\0\0\0\0WAVEfmt ";
+    file.Write(std::as_bytes(std::span(header, 16)));
+    sonlet::WriteDWord(file, 16);
+    sonlet::WriteWord(file, 1);
+    sonlet::WriteWord(file, 2);
+    sonlet::WriteDWord(file, 44100);
+    sonlet::WriteDWord(file, 44100 * 4);
+    sonlet::WriteWord(file, 4);
+    sonlet::WriteWord(file, 16);
+    file.Write(std::as_bytes(std::span("data", 4)));
+    sonlet::WriteDWord(file, static_cast<std::uint32_t>(DataBytes));
+    std::vector<std::int16_t> chunk(1 << 20);
+    for (std::size_t i = 0; i < chunk.size(); ++i) {
+        chunk[i] = static_cast<std::int16_t>((i * 7919) & 0xFFFF);
+    }
+    for (std::int64_t done = 0; done < DataBytes;) {
+        const auto n =
+            std::min<std::int64_t>(DataBytes - done, static_cast<std::int64_t>(chunk.size() * 2));
+        file.Write(std::as_bytes(std::span(chunk)).first(static_cast<std::size_t>(n)));
+        done += n;
+    }
+}
+
+long PeakKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+void BM_LoadFromWav(benchmark::State& state) {
+    for (auto _ : state) {
+        sonlet::TSample sample;
+        sample.LoadFromWav(BenchFile());
+        benchmark::DoNotOptimize(sample.GetValue(12345));
+    }
+    state.counters["peak_ratio"] = static_cast<double>(PeakKilobytes()) * 1024.0 / DataBytes;
+    state.SetBytesProcessed(state.iterations() * DataBytes);
+}
+
+void BM_RawRead(benchmark::State& state) {
+    for (auto _ : state) {
+        auto buffer =
+            std::make_unique_for_overwrite<std::byte[]>(static_cast<std::size_t>(DataBytes));
+        sonlet::FileHandle file = sonlet::OpenForRead(BenchFile());
+        file.Seek(44);
+        benchmark::DoNotOptimize(
+            file.Read(std::span(buffer.get(), static_cast<std::size_t>(DataBytes))));
+    }
+    state.SetBytesProcessed(state.iterations() * DataBytes);
+}
+
+// The load runs first so the peak it reports is not raised by the raw read's buffer.
+BENCHMARK(BM_LoadFromWav)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs) {
+            times_[run.benchmark_name()] = run.GetAdjustedRealTime();
+            if (auto it = run.counters.find("peak_ratio"); it != run.counters.end()) {
+                peak_ = it->second.value;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double load = times_["BM_LoadFromWav/iterations:5"];
+        const double raw = times_["BM_RawRead/iterations:5"];
+        std::printf("RATIO wav_load_vs_raw_read %.3f (target <= 1.5)\n",
+                    raw > 0 ? load / raw : 0.0);
+        std::printf("RATIO wav_load_peak_memory_vs_data %.3f (target < 1.2)\n", peak_);
+    }
+
+private:
+    std::map<std::string, double> times_;
+    double peak_ = 0;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    WriteWav(BenchFile());
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    std::filesystem::remove(BenchFile());
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,5 +1,4 @@
 #include "model/Instrument.h"
-
 #include "support/Report.h"
 
 namespace sonlet {

@@ -3,6 +3,7 @@
 #include "support/Report.h"
 
 #include <cstring>
+#include <utility>
 
 namespace sonlet {
 
@@ -120,19 +121,26 @@ void TSample::UpdateRanges() {
 }
 
 std::string TSample::InfoText() const {
-    const auto line = [](const char* label, std::int64_t value) {
-        return std::string(label) + std::to_string(value);
+    const std::pair<const char*, std::int64_t> lines[] = {
+        {"DataSize:        ", DataSize},
+        {"NumSamples:      ", NumSamples},
+        {"NumFrames:       ", NumFrames},
+        {"wFormatTag:      ", Format.wFormatTag},
+        {"nChannels:       ", Format.nChannels},
+        {"nSamplesPerSec:  ", Format.nSamplesPerSec},
+        {"nAvgBytesPerSec: ", Format.nAvgBytesPerSec},
+        {"nBlockAlign:     ", Format.nBlockAlign},
+        {"wBitsPerSample:  ", Format.wBitsPerSample},
+        {"cbSize:          ", Format.cbSize},
     };
-    return line("DataSize:        ", DataSize) + "\r\n" +
-           line("NumSamples:      ", NumSamples) + "\r\n" +
-           line("NumFrames:       ", NumFrames) + "\r\n" +
-           line("wFormatTag:      ", Format.wFormatTag) + "\r\n" +
-           line("nChannels:       ", Format.nChannels) + "\r\n" +
-           line("nSamplesPerSec:  ", Format.nSamplesPerSec) + "\r\n" +
-           line("nAvgBytesPerSec: ", Format.nAvgBytesPerSec) + "\r\n" +
-           line("nBlockAlign:     ", Format.nBlockAlign) + "\r\n" +
-           line("wBitsPerSample:  ", Format.wBitsPerSample) + "\r\n" +
-           line("cbSize:          ", Format.cbSize);
+    std::string text;
+    for (const auto& [label, value] : lines) {
+        if (!text.empty()) {
+            text += "\r\n";
+        }
+        text += label + std::to_string(value);
+    }
+    return text;
 }
 
 void TSample::ShowInfo() const { ShowMessage(InfoText()); }

@@ -40,7 +40,8 @@ public:
             Clear();
             return;
         }
-        auto fresh = std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(blocks * BlockSize));
+        auto fresh =
+            std::make_unique_for_overwrite<T[]>(static_cast<std::size_t>(blocks * BlockSize));
         const std::int64_t kept = std::min(blocks, blocks_) * BlockSize;
         if (kept > 0) {
             std::memcpy(fresh.get(), values_.get(), static_cast<std::size_t>(kept) * sizeof(T));

@@ -1,5 +1,4 @@
 #include "model/Sample.h"
-
 #include "support/FileIO.h"
 #include "support/Report.h"
 
@@ -41,8 +40,8 @@ bool FindDataChunk(FileHandle& file) {
     }
 }
 
-template <typename T> std::int64_t ReadValues(FileHandle& file, SampleBlocks<T>& blocks,
-                                              std::int64_t count) {
+template <typename T>
+std::int64_t ReadValues(FileHandle& file, SampleBlocks<T>& blocks, std::int64_t count) {
     auto values = blocks.Values();
     const std::size_t want = static_cast<std::size_t>(count) * sizeof(T);
     const std::size_t got = file.Read(std::as_writable_bytes(values).first(want));

@@ -149,7 +149,8 @@ FileHandle OpenForRead(const std::string& path) {
 }
 
 FileHandle CreateForWrite(const std::string& path) {
-    return FileHandle(SONLET_OPEN(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | SONLET_BINARY, 0666));
+    return FileHandle(
+        SONLET_OPEN(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | SONLET_BINARY, 0666));
 }
 
 bool ReadExact(FileHandle& file, std::span<std::byte> buffer) {

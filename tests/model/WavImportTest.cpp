@@ -1,8 +1,7 @@
-#include "model/Sample.h"
-
 #include "CapturingReporter.h"
 #include "TempDir.h"
 #include "WavBuilder.h"
+#include "model/Sample.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +25,8 @@ protected:
     }
     void ExpectEmptyStereoAfterRefusal(const std::vector<CapturedMessage>& messages) {
         ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0], (CapturedMessage{"Error", "Format not supported", MessageIcon::Warning}));
+        EXPECT_EQ(messages[0],
+                  (CapturedMessage{"Error", "Format not supported", MessageIcon::Warning}));
         EXPECT_EQ(sample.NumFrames, 0);
         EXPECT_EQ(sample.Format.nChannels, 2);
         EXPECT_EQ(sample.BytesPerSample, 2);
@@ -102,8 +102,8 @@ TEST_F(WavImport, ChecksOnlyTheWaveFmtTextAtOffsetEight) {
     reporter.Reset();
     bytes[12] = 'F'; // "WAVEFmt"
     sample.LoadFromWav(dir.Write("bad.wav", bytes));
-    EXPECT_EQ(reporter.Messages(),
-              (std::vector<CapturedMessage>{{"Error", "Not a wave file", MessageIcon::Information}}));
+    EXPECT_EQ(reporter.Messages(), (std::vector<CapturedMessage>{
+                                       {"Error", "Not a wave file", MessageIcon::Information}}));
     EXPECT_EQ(sample.NumFrames, 4096); // keeps what it had
 }
 
@@ -118,7 +118,8 @@ TEST_F(WavImport, MissingFileKeepsTheSample) {
 TEST_F(WavImport, TruncatedDataLoadsWhatIsThere) {
     const auto values = Le16Values({1, 2, 3, 4, 5});
     for (std::uint32_t declared : {100000u, 0xFFFFFFFFu, 0x80000000u}) {
-        EXPECT_TRUE(Load(WavBuilder::Pcm(1, 44100, 16).DataChunk(values, declared).Bytes()).empty());
+        EXPECT_TRUE(
+            Load(WavBuilder::Pcm(1, 44100, 16).DataChunk(values, declared).Bytes()).empty());
         EXPECT_EQ(sample.DataSize, 10) << declared;
         EXPECT_EQ(sample.NumFrames, 5) << declared;
         EXPECT_EQ(sample.GetValue(4), 5);
@@ -131,9 +132,10 @@ TEST_F(WavImport, TruncatedDataLoadsWhatIsThere) {
 }
 
 TEST_F(WavImport, ZeroChannelsIsRefusedWithoutFault) {
-    const auto messages = Load(WavBuilder::Pcm(0, 44100, 16).BlockAlign(2).DataChunk({1, 2, 3, 4}).Bytes());
-    EXPECT_EQ(messages,
-              (std::vector<CapturedMessage>{{"Error", "Format not supported", MessageIcon::Information}}));
+    const auto messages =
+        Load(WavBuilder::Pcm(0, 44100, 16).BlockAlign(2).DataChunk({1, 2, 3, 4}).Bytes());
+    EXPECT_EQ(messages, (std::vector<CapturedMessage>{
+                            {"Error", "Format not supported", MessageIcon::Information}}));
     EXPECT_EQ(sample.NumFrames, 0);
     EXPECT_EQ(sample.GetValue(0), 0);
 }
@@ -191,11 +193,13 @@ TEST_F(WavImport, RealFilesLoadOrAreRefusedCleanly) {
     EXPECT_GT(loaded, 3);
 
     reporter.Reset();
-    sample.LoadFromWav((corpus / "ruuda_hound__pcmwaveformat-16bit-44100Hz-mono-extra.wav").string());
+    sample.LoadFromWav(
+        (corpus / "ruuda_hound__pcmwaveformat-16bit-44100Hz-mono-extra.wav").string());
     EXPECT_TRUE(reporter.Messages().empty());
     EXPECT_EQ(sample.Format.nChannels, 1);
     EXPECT_EQ(sample.BytesPerSample, 2);
-    sample.LoadFromWav((corpus / "ruuda_hound__pcmwaveformat-24bit-4byte-48kHz-stereo.wav").string());
+    sample.LoadFromWav(
+        (corpus / "ruuda_hound__pcmwaveformat-24bit-4byte-48kHz-stereo.wav").string());
     EXPECT_EQ(reporter.Texts(), std::vector<std::string>{"Format not supported"});
 }
 

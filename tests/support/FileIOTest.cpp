@@ -24,7 +24,8 @@ TEST(FileIO, TypedReadsAreLittleEndianAndZeroPastTheEnd) {
 
 TEST(FileIO, ReadTextCountsAndLengthPrefix) {
     TempDir dir;
-    auto file = OpenForRead(dir.Write("text.bin", std::vector<std::uint8_t>{3, 'A', 'B', 'C', 'D'}));
+    auto file =
+        OpenForRead(dir.Write("text.bin", std::vector<std::uint8_t>{3, 'A', 'B', 'C', 'D'}));
     EXPECT_EQ(ReadText(file, 0), "");
     EXPECT_EQ(file.Position(), 0);
     EXPECT_EQ(ReadText(file, 255), "ABC");

@@ -29,7 +29,8 @@ TempDir::~TempDir() {
 std::string TempDir::Write(const std::string& name, std::span<const std::uint8_t> bytes) const {
     const std::string path = File(name);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     return path;
 }
 

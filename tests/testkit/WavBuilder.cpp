@@ -45,7 +45,8 @@ WavBuilder& WavBuilder::Chunk(const std::string& id, const std::vector<std::uint
     return *this;
 }
 
-WavBuilder& WavBuilder::DataChunk(const std::vector<std::uint8_t>& body, std::uint32_t declaredSize) {
+WavBuilder& WavBuilder::DataChunk(const std::vector<std::uint8_t>& body,
+                                  std::uint32_t declaredSize) {
     bytes.insert(bytes.end(), {'d', 'a', 't', 'a'});
     PutLE32(bytes, declaredSize);
     bytes.insert(bytes.end(), body.begin(), body.end());

@@ -2,7 +2,8 @@
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: deps build run check test asan tsan bench clean
+.PHONY: deps build run check test asan tsan fuzz bench clean
+FUZZ_SECONDS ?= 60
 
 deps:
 	@tools/install-deps.sh
@@ -17,10 +18,11 @@ run: build
 	  ls build/src/cli 2>/dev/null || true; fi
 
 # Every test: the plain build, then the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the concurrency tests under ThreadSanitizer.
+# UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, and a short
+# fuzzing run of every file reader.
 check: build
 	tools/run-tests.sh build
-	$(MAKE) asan tsan
+	$(MAKE) asan tsan fuzz
 
 test: build
 	tools/run-tests.sh build
@@ -35,10 +37,14 @@ tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	tools/run-tests.sh build-tsan -L concurrency
 
+# Fuzzes each reader for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=3600 for a long run).
+fuzz: deps
+	tools/fuzz.sh $(FUZZ_SECONDS)
+
 bench: deps
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONLET_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
 	cmake --build build-release -j $(JOBS)
 	tools/run-benchmarks.sh build-release
 
 clean:
-	rm -rf build build-asan build-tsan build-release
+	rm -rf build build-asan build-tsan build-release build-fuzz

@@ -26,6 +26,22 @@ inline constexpr std::size_t MaxSampleNameLength = 22;
 
 enum LoopKind : std::uint8_t { LoopNone = 0, LoopForward = 1, LoopPingpong = 2 };
 
+// The codes ApplyFunction takes, one per item of the Function menu.
+enum SampleFunction : std::int32_t {
+    FunctionNoise = 0,
+    FunctionSilence = 1,
+    FunctionTone = 2,
+    FunctionInvert = 3,
+    FunctionReverse = 4,
+    FunctionNormalize = 5,
+    FunctionEcho = 6,
+    FunctionFadeIn = 7,
+    FunctionFadeOut = 8,
+    FunctionSwapChannels = 9,
+    FunctionVolume = 10,
+    FunctionFlipByZero = 11,
+};
+
 // One sample of an instrument: values in blocks (8-bit unsigned with 128 as silence, or
 // signed 16-bit), channels interleaved, and the per-sample parameters of an XI file.
 //
@@ -118,12 +134,16 @@ public:
     void LoadFromWav(const std::string& fileName);
 
     // XI sample header and delta-coded data at the file's current position.
+    // ReadXiHeader takes the parameters and keeps the 40 bytes in XiHeader; false (after a
+    // message) when the file ends inside the header. The sample stays empty until
+    // ReadXiData, which reads the data run the header declares, cut to what the file holds.
     bool ReadXiHeader(FileHandle& file);
     void ReadXiData(FileHandle& file);
-    void WriteXiHeader(FileHandle& file);
-    void WriteXiData(FileHandle& file) const;
+    // Both return false when a write fell short.
+    bool WriteXiHeader(FileHandle& file);
+    bool WriteXiData(FileHandle& file) const;
 
-    // Runs one of the Function menu's operations over the selection.
+    // Runs one of the Function menu's operations (SampleFunction) over the selection.
     void ApplyFunction(std::int32_t code);
 };
 

@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ui/EnvelopeEditor.h"
+#include "ui/PaintBox.h"
+
+#include <QFrame>
+#include <array>
+#include <mutex>
+
+namespace sonlet {
+
+// Shows one instrument envelope as a polyline of up to 12 points and lets the user add,
+// move and delete points and drag the sustain and loop lines. Edits the envelope in place.
+class TEnvelopePanel : public QFrame {
+public:
+    explicit TEnvelopePanel(QWidget* parent = nullptr);
+
+    int Tag = 0;
+    std::array<TShape*, EnvelopePointCount> Markers{};
+
+    // The envelope being edited (not owned); follow with UpdateEnvelope.
+    void SetEnvelope(EnvelopeParams* envelope, EnvelopePoints* points);
+    // The instrument's edit lock, held around every change the control makes.
+    void SetEditLock(std::recursive_mutex* lock) { editLock_ = lock; }
+
+    // Re-reads the envelope: keeps the points in order, places the markers, repaints.
+    void UpdateEnvelope();
+
+    bool DrawLine() const { return drawLine_; }
+    void SetDrawLine(bool drawLine);
+    int Zoom() const { return editor_.Zoom; }
+    void SetZoom(int zoom);
+
+    const TEnvelopeEditor& Editor() const { return editor_; }
+
+    void PanelMouseDown(const MouseInput& input);
+    void PanelMouseMove(const MouseInput& input);
+    void PanelMouseUp(const MouseInput& input);
+    void PointMouseDown(TShape& marker, const MouseInput& input);
+    void PointMouseMove(TShape& marker, const MouseInput& input);
+    void PointMouseUp(TShape& marker, const MouseInput& input);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private:
+    std::unique_lock<std::recursive_mutex> LockForEdit();
+
+    TEnvelopeEditor editor_;
+    bool drawLine_ = false;
+    std::recursive_mutex* editLock_ = nullptr;
+};
+
+} // namespace sonlet

@@ -1,0 +1,370 @@
+#include "ui/Frame.h"
+
+#include "ui/EnvPanel.h"
+#include "ui/Icons.h"
+#include "ui/TrackBar.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace sonlet {
+
+namespace {
+
+constexpr int MainPanelHeight = 150;
+constexpr int SampleListWidth = 159;
+
+} // namespace
+
+TfrSonlet::TfrSonlet(QWidget* parent) : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    CoolBar1 = new QWidget(this);
+    CoolBar1->setObjectName("CoolBar1");
+    auto* coolLayout = new QVBoxLayout(CoolBar1);
+    coolLayout->setContentsMargins(0, 0, 0, 0);
+    coolLayout->setSpacing(0);
+    layout->addWidget(CoolBar1);
+
+    BuildWaveArea();
+    layout->addWidget(Panel, 1);
+
+    pnMain = new QWidget(this);
+    pnMain->setObjectName("pnMain");
+    pnMain->setFixedHeight(MainPanelHeight);
+    auto* mainLayout = new QHBoxLayout(pnMain);
+    mainLayout->setContentsMargins(0, 0, 0, 0);
+    mainLayout->setSpacing(2);
+    BuildSampleList();
+    mainLayout->addWidget(Panel2);
+    PageControl1 = new QTabWidget(pnMain);
+    PageControl1->setObjectName("PageControl1");
+    PageControl1->setTabPosition(QTabWidget::South);
+    PageControl1->setDocumentMode(false);
+    mainLayout->addWidget(PageControl1, 1);
+    BuildSampleTab();
+    BuildInstrumentTab();
+    BuildPianoTab();
+    PageControl1->setCurrentWidget(pnSample);
+    layout->addWidget(pnMain);
+}
+
+TfrSonlet::~TfrSonlet() = default;
+
+void TfrSonlet::BuildWaveArea() {
+    Panel = new QWidget(this);
+    Panel->setObjectName("Panel");
+    Panel->setAutoFillBackground(true);
+    QPalette pal = Panel->palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    Panel->setPalette(pal);
+    Panel->setFocusPolicy(Qt::ClickFocus);
+    Panel->setMinimumHeight(60);
+    Panel->installEventFilter(this);
+
+    for (TPaintBox** lane : {&PaintBox1, &PaintBox2}) {
+        auto* box = new TPaintBox(Panel);
+        box->setMouseTracking(true);
+        box->OnPaint = [this](TPaintBox& s, QPainter& p) { PaintBox1Paint(s, p); };
+        box->OnMouseDown = [this](TPaintBox& s, const MouseInput& in) {
+            PaintBox1MouseDown(s, in);
+        };
+        box->OnMouseMove = [this](TPaintBox& s, const MouseInput& in) {
+            PaintBox1MouseMove(s, in);
+        };
+        box->OnMouseUp = [this](TPaintBox& s, const MouseInput& in) { PaintBox1MouseUp(s, in); };
+        *lane = box;
+    }
+    PaintBox1->setObjectName("PaintBox1");
+    PaintBox1->Tag = 0;
+    PaintBox2->setObjectName("PaintBox2");
+    PaintBox2->Tag = 1;
+    PaintBox2->hide();
+
+    PlayLine = new TShape(Panel, TShape::Kind::DottedLine);
+    PlayLine->setObjectName("PlayLine");
+    PlayLine->SetOutline(Qt::gray);
+    PlayLine->setGeometry(0, 0, 1, 0);
+
+    ScrollBar = new QScrollBar(Qt::Horizontal, Panel);
+    ScrollBar->setObjectName("ScrollBar");
+    ScrollBar->setFocusPolicy(Qt::NoFocus);
+    ScrollBar->hide();
+    connect(ScrollBar, &QScrollBar::valueChanged, this, [this] { ScrollBarChange(); });
+}
+
+void TfrSonlet::BuildSampleList() {
+    Panel2 = new QWidget(pnMain);
+    Panel2->setObjectName("Panel2");
+    Panel2->setFixedWidth(SampleListWidth);
+    auto* outer = new QVBoxLayout(Panel2);
+    outer->setContentsMargins(2, 0, 0, 2);
+    gbSamples = new QGroupBox(" Samples ", Panel2);
+    outer->addWidget(gbSamples);
+    auto* inner = new QVBoxLayout(gbSamples);
+    inner->setContentsMargins(4, 2, 4, 2);
+    inner->setSpacing(1);
+    lbSamples = new QListWidget(gbSamples);
+    lbSamples->setObjectName("lbSamples");
+    lbSamples->setFocusPolicy(Qt::ClickFocus);
+    inner->addWidget(lbSamples, 1);
+    connect(lbSamples, &QListWidget::currentRowChanged, this, [this] { lbSamplesClick(); });
+
+    ToolBar2 = new QToolBar(gbSamples);
+    ToolBar2->setObjectName("ToolBar2");
+    ToolBar2->setIconSize(QSize(16, 16));
+    ToolBar2->setMovable(false);
+    ToolBar2->setStyleSheet("QToolBar { border: 0px; padding: 0px; spacing: 1px; }");
+    const auto add = [this](ToolIcon icon, const QString& tip) {
+        QAction* action = ToolBar2->addAction(MakeToolIcon(icon), tip);
+        action->setToolTip(tip);
+        return action;
+    };
+    tbSampleNew = add(ToolIcon::New, "Add a sample");
+    tbSampleOpen = add(ToolIcon::Open, "Load a sample (not available)");
+    tbSampleSave = add(ToolIcon::Save, "Save the sample (not available)");
+    tbSampleCut = add(ToolIcon::Cut, "Delete the sample");
+    tbSampleCopy = add(ToolIcon::Copy, "Copy the sample (not available)");
+    tbSamplePaste = add(ToolIcon::Paste, "Paste a sample (not available)");
+    // These four have no action yet; greyed out rather than silently ignoring a click.
+    for (QAction* idle : {tbSampleOpen, tbSampleSave, tbSampleCopy, tbSamplePaste}) {
+        idle->setEnabled(false);
+    }
+    connect(tbSampleNew, &QAction::triggered, this, [this] { tbSampleNewClick(); });
+    connect(tbSampleCut, &QAction::triggered, this, [this] { tbSampleCutClick(); });
+    inner->addWidget(ToolBar2);
+}
+
+void TfrSonlet::BuildSampleTab() {
+    pnSample = new QWidget;
+    pnSample->setObjectName("pnSample");
+    PageControl1->addTab(pnSample, "Sample");
+    auto* row = new QHBoxLayout(pnSample);
+    row->setContentsMargins(4, 2, 4, 2);
+    row->setSpacing(6);
+
+    auto* format = new QGroupBox(" Format ", pnSample);
+    auto* formatLayout = new QVBoxLayout(format);
+    formatLayout->setSpacing(2);
+    lbFormat = new QLabel("16 bit, stereo", format);
+    lbFreq = new QLabel("0 Hz", format);
+    lbNumFrames = new QLabel("0 frames", format);
+    for (QLabel* label : {lbFormat, lbFreq, lbNumFrames}) {
+        formatLayout->addWidget(label);
+    }
+    formatLayout->addStretch(1);
+    format->setMinimumWidth(130);
+    row->addWidget(format);
+
+    const auto labelledBar = [](QGridLayout& grid, int gridRow, QLabel*& label, QSlider*& bar,
+                                QWidget* parent, const QString& text, int lo, int hi, int start) {
+        label = new QLabel(text + QString::number(start), parent);
+        bar = MakeTrackBar(parent, lo, hi, start);
+        bar->setMinimumWidth(120);
+        grid.addWidget(label, gridRow, 0);
+        grid.addWidget(bar, gridRow + 1, 0);
+    };
+
+    auto* level = new QGroupBox(" Volume and panning ", pnSample);
+    auto* levelGrid = new QGridLayout(level);
+    levelGrid->setVerticalSpacing(0);
+    labelledBar(*levelGrid, 0, lbSampleVolume, tbVolume, level, "Volume: ", 0, 64, 64);
+    labelledBar(*levelGrid, 2, lbSamplePanning, tbPanning, level, "Panning: ", -128, 127, 0);
+    levelGrid->setRowStretch(4, 1);
+    row->addWidget(level);
+
+    auto* tuning = new QGroupBox(" Tuning ", pnSample);
+    auto* tuningGrid = new QGridLayout(tuning);
+    tuningGrid->setVerticalSpacing(0);
+    auto* transposeRow = new QHBoxLayout;
+    lbTranspose = new QLabel("Transpose", tuning);
+    udTransposeSample = new QSpinBox(tuning);
+    udTransposeSample->setObjectName("udTransposeSample");
+    udTransposeSample->setRange(-36, 36);
+    udTransposeSample->setValue(0);
+    lbTranspose->setBuddy(udTransposeSample);
+    transposeRow->addWidget(lbTranspose);
+    transposeRow->addWidget(udTransposeSample);
+    transposeRow->addStretch(1);
+    tuningGrid->addLayout(transposeRow, 0, 0);
+    tuningGrid->addItem(new QSpacerItem(0, 4), 1, 0);
+    labelledBar(*tuningGrid, 2, lbSampleFinetune, tbFinetune, tuning, "Finetune: ", -128, 127, 0);
+    tuningGrid->setRowStretch(4, 1);
+    row->addWidget(tuning);
+    connect(udTransposeSample, &QSpinBox::valueChanged, this,
+            [this] { udTransposeSampleChange(); });
+
+    auto* loop = new QGroupBox(" Loop ", pnSample);
+    auto* loopGrid = new QGridLayout(loop);
+    loopGrid->setVerticalSpacing(0);
+    loopGrid->setHorizontalSpacing(12);
+    rbNoLoop = new QRadioButton("No loop", loop);
+    rbLoopForward = new QRadioButton("Forward", loop);
+    rbLoopPingPong = new QRadioButton("Pingpong", loop);
+    rbNoLoop->setChecked(true);
+    auto* radios = new QVBoxLayout;
+    radios->setSpacing(2);
+    for (QRadioButton* rb : {rbNoLoop, rbLoopForward, rbLoopPingPong}) {
+        radios->addWidget(rb);
+    }
+    radios->addStretch(1);
+    loopGrid->addLayout(radios, 0, 0, 4, 1);
+    auto* bars = new QGridLayout;
+    bars->setVerticalSpacing(0);
+    labelledBar(*bars, 0, lbLoopStart, tbLoopStart, loop, "Loop start: ", 0, 0, 0);
+    labelledBar(*bars, 2, lbLoopLen, tbLoopLen, loop, "Loop length: ", 1, 1, 1);
+    bars->setRowStretch(4, 1);
+    loopGrid->addLayout(bars, 0, 1, 4, 1);
+    loopGrid->setColumnStretch(1, 1);
+    row->addWidget(loop, 1);
+
+    connect(tbVolume, &QSlider::valueChanged, this, [this] { tbVolumeChange(); });
+    connect(tbPanning, &QSlider::valueChanged, this, [this] { tbPanningChange(); });
+    connect(tbFinetune, &QSlider::valueChanged, this, [this] { tbFinetuneChange(); });
+    connect(tbLoopStart, &QSlider::valueChanged, this, [this] { tbLoopStartChange(); });
+    connect(tbLoopLen, &QSlider::valueChanged, this, [this] { tbLoopLenChange(); });
+    connect(rbNoLoop, &QRadioButton::clicked, this, [this] { rbNoLoopClick(); });
+    connect(rbLoopForward, &QRadioButton::clicked, this, [this] { rbLoopForwardClick(); });
+    connect(rbLoopPingPong, &QRadioButton::clicked, this, [this] { rbLoopPingPongClick(); });
+}
+
+void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
+                                   std::array<QToolButton*, 4>& zoomButtons, bool panning) {
+    constexpr int EnvLeft = 8;
+    constexpr int EnvTop = 18;
+    constexpr int EnvWidth = 305;
+    constexpr int EnvHeight = 65;
+    constexpr int ZoomLeft = 312;
+    envelope = new TEnvelopePanel(&group);
+    envelope->setGeometry(EnvLeft, EnvTop, EnvWidth, EnvHeight);
+
+    auto* buttons = new QButtonGroup(&group);
+    buttons->setExclusive(true);
+    const std::array<int, 4> factors{8, 4, 2, 1};
+    const int buttonHeight = EnvHeight / 4;
+    for (std::size_t i = 0; i < factors.size(); ++i) {
+        auto* button = new QToolButton(&group);
+        button->setText("x" + QString::number(factors[i]));
+        button->setProperty("Tag", factors[i]);
+        button->setCheckable(true);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setGeometry(ZoomLeft, EnvTop + static_cast<int>(i) * buttonHeight, 26,
+                            buttonHeight);
+        buttons->addButton(button);
+        zoomButtons[i] = button;
+        connect(button, &QToolButton::clicked, this, [this, button, panning] {
+            if (panning) {
+                sbZoom1aClick(*button);
+            } else {
+                sbZoom1Click(*button);
+            }
+        });
+    }
+    zoomButtons[panning ? 1 : 0]->setChecked(true);
+}
+
+void TfrSonlet::BuildInstrumentTab() {
+    pnInstrument = new QWidget;
+    pnInstrument->setObjectName("pnInstrument");
+    PageControl1->addTab(pnInstrument, "Instument");
+
+    constexpr int GroupTop = 2;
+    constexpr int GroupHeight = 110;
+    constexpr int CheckTop = 86;
+    gbVolumeEnvelope = new QGroupBox(" Volume envelope ", pnInstrument);
+    gbVolumeEnvelope->setGeometry(8, GroupTop, 345, GroupHeight);
+    gbPanningEnvelope = new QGroupBox(" Panning envelope ", pnInstrument);
+    gbPanningEnvelope->setGeometry(360, GroupTop, 345, GroupHeight);
+
+    std::array<QToolButton*, 4> volZoom{};
+    std::array<QToolButton*, 4> panZoom{};
+    BuildEnvelopeGroup(*gbVolumeEnvelope, envVol, volZoom, false);
+    BuildEnvelopeGroup(*gbPanningEnvelope, envPan, panZoom, true);
+    envVol->setObjectName("envVol");
+    envPan->setObjectName("envPan");
+    envPan->Tag = 1;
+    sbZoom8 = volZoom[0];
+    sbZoom4 = volZoom[1];
+    sbZoom2 = volZoom[2];
+    sbZoom1 = volZoom[3];
+    sbZoom8a = panZoom[0];
+    sbZoom4a = panZoom[1];
+    sbZoom2a = panZoom[2];
+    sbZoom1a = panZoom[3];
+
+    const auto checks = [CheckTop](QGroupBox* group, QCheckBox*& enabled, QCheckBox*& sustain,
+                                   QCheckBox*& loop) {
+        enabled = new QCheckBox("Enabled", group);
+        sustain = new QCheckBox("Sustain", group);
+        loop = new QCheckBox("Loop", group);
+        enabled->setGeometry(8, CheckTop, 100, 20);
+        sustain->setGeometry(116, CheckTop, 100, 20);
+        loop->setGeometry(224, CheckTop, 80, 20);
+    };
+    checks(gbVolumeEnvelope, cbVEEnabled, cbVESustain, cbVELoop);
+    checks(gbPanningEnvelope, cbPEEnabled, cbPESustain, cbPELoop);
+    connect(cbVEEnabled, &QCheckBox::clicked, this, [this] { cbVEEnabledClick(); });
+    connect(cbVESustain, &QCheckBox::clicked, this, [this] { cbVESustainClick(); });
+    connect(cbVELoop, &QCheckBox::clicked, this, [this] { cbVELoopClick(); });
+    connect(cbPEEnabled, &QCheckBox::clicked, this, [this] { cbPEEnabledClick(); });
+    connect(cbPESustain, &QCheckBox::clicked, this, [this] { cbPESustainClick(); });
+    connect(cbPELoop, &QCheckBox::clicked, this, [this] { cbPELoopClick(); });
+
+    gbFadeout = new QGroupBox(" Fadeout ", pnInstrument);
+    gbFadeout->setGeometry(710, GroupTop, 180, GroupHeight);
+    lbVolFadeout = new QLabel("Volume fadeout: 0", gbFadeout);
+    lbVolFadeout->setGeometry(10, 22, 160, 18);
+    tbVolFadeout = MakeTrackBar(gbFadeout, 0, 2047, 0);
+    tbVolFadeout->setGeometry(8, 42, 164, 22);
+    connect(tbVolFadeout, &QSlider::valueChanged, this, [this] { tbVolFadeoutChange(); });
+}
+
+void TfrSonlet::BuildPianoTab() {
+    pnPiano = new QWidget;
+    pnPiano->setObjectName("pnPiano");
+    PageControl1->addTab(pnPiano, "Keyboard");
+    pnPiano->installEventFilter(this);
+}
+
+void TfrSonlet::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FrameResize();
+}
+
+bool TfrSonlet::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Resize) {
+        if (watched == Panel) {
+            FrameResize();
+        } else if (watched == pnPiano) {
+            LayoutPiano();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TfrSonlet::SetStatus(int panel, const QString& text) {
+    emit StatusChanged(panel, text);
+}
+
+WaveColors TfrSonlet::Colors() const {
+    return {BackgroundColor, SelectionColor, AccentColor, CenterLineColor, WaveColor};
+}
+
+} // namespace sonlet

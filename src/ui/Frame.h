@@ -1,0 +1,229 @@
+#pragma once
+
+#include "model/Instrument.h"
+#include "ui/LanePainter.h"
+#include "ui/PaintBox.h"
+#include "ui/WaveDrag.h"
+#include "ui/WaveWindow.h"
+
+#include <QColor>
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+class QAction;
+class QCheckBox;
+class QGroupBox;
+class QImage;
+class QLabel;
+class QListWidget;
+class QRadioButton;
+class QScrollBar;
+class QSlider;
+class QSpinBox;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+
+namespace sonlet {
+
+class TEnvelopePanel;
+class TWavePlayer;
+
+// The status bar panels the frame writes through SetStatus.
+inline constexpr int StatusPositionPanel = 0;
+inline constexpr int StatusSelectionPanel = 1;
+inline constexpr int StatusZoomPanel = 2;
+
+// The editor frame: the waveform view of the current sample on top, the sample list and
+// the sample, instrument and keyboard tabs below. It edits the instrument it is given and
+// owns neither the instrument nor the player. Everything here runs on the GUI thread; every
+// change to the instrument is made while holding the instrument's edit lock.
+class TfrSonlet : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit TfrSonlet(QWidget* parent = nullptr);
+    ~TfrSonlet() override;
+
+    // ---- set-up and refresh ----
+    void SetInstrument(TInstrument* instrument);
+    void SetPlayer(TWavePlayer* player);
+    // One-time set-up once the instrument is set: lanes, envelopes, piano, first refresh.
+    void InitEditor();
+    // Shows a whole instrument (after New, Open and at set-up).
+    void RefreshInstrument();
+    // Fills the "Sample" tab from the current sample.
+    void ShowSampleInfo();
+    void FillSampleList();
+    void LayoutPiano();
+
+    // The instrument being edited, or none.
+    TInstrument* Instrument() const { return Slot.load(std::memory_order_acquire); }
+    // The current sample, or none when there is no instrument or it holds no sample.
+    TSample* Sample() const;
+
+    // The frame's instrument slot: voices started by the frame's Play read it.
+    std::atomic<TInstrument*> Slot{nullptr};
+    // The player used by Play and Stop; none until SetPlayer.
+    TWavePlayer* Player = nullptr;
+
+    // ---- waveform view ----
+    // The frames a lane shows at the current width, zoom and scroll position.
+    WaveWindow Window() const;
+    std::int64_t XToFrame(std::int32_t x) const;
+    std::int32_t FrameToX(std::int64_t frame) const;
+    // Lays out lanes, scroll bar and play line, repaints, refreshes the "Sample" tab.
+    // scrollPosition -1 keeps the scroll position.
+    void UpdateView(std::int32_t scrollPosition);
+    void RedrawWaveforms();
+    // Paints lane `channel` of the current sample into image, at the image's size.
+    void PaintToImage(QImage& image, int channel) const;
+    void ZoomIn();
+    void ZoomOut();
+    void ResetZoom();
+
+    // Colours of the waveform view, set by the main window's colour schemes.
+    QColor BackgroundColor{0xFF, 0xFF, 0xFF};
+    QColor SelectionColor{0xF0, 0xF0, 0xFA};
+    QColor AccentColor{0xFF, 0xFF, 0xFF};
+    QColor CenterLineColor{0xC0, 0xC0, 0xC0};
+    QColor WaveColor{0x00, 0x00, 0x00};
+    WaveColors Colors() const;
+
+    // Hands a status text to the status bar panel `panel` (0 position, 1 selection, 2 zoom).
+    void SetStatus(int panel, const QString& text);
+
+    // ---- components ----
+    QWidget* CoolBar1 = nullptr; // holds the main tool bar, above the waveform area
+    QWidget* Panel = nullptr;
+    TPaintBox* PaintBox1 = nullptr;
+    TPaintBox* PaintBox2 = nullptr;
+    TShape* PlayLine = nullptr;
+    QScrollBar* ScrollBar = nullptr;
+
+    QWidget* pnMain = nullptr;
+    QWidget* Panel2 = nullptr;
+    QGroupBox* gbSamples = nullptr;
+    QListWidget* lbSamples = nullptr;
+    QToolBar* ToolBar2 = nullptr;
+    QAction* tbSampleNew = nullptr;
+    QAction* tbSampleOpen = nullptr;
+    QAction* tbSampleSave = nullptr;
+    QAction* tbSampleCut = nullptr;
+    QAction* tbSampleCopy = nullptr;
+    QAction* tbSamplePaste = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+
+    QWidget* pnSample = nullptr;
+    QLabel* lbFormat = nullptr;
+    QLabel* lbFreq = nullptr;
+    QLabel* lbNumFrames = nullptr;
+    QSlider* tbVolume = nullptr;
+    QLabel* lbSampleVolume = nullptr;
+    QSlider* tbPanning = nullptr;
+    QLabel* lbSamplePanning = nullptr;
+    QLabel* lbTranspose = nullptr;
+    QSpinBox* udTransposeSample = nullptr; // the transpose box with its up-down buttons
+    QSlider* tbFinetune = nullptr;
+    QLabel* lbSampleFinetune = nullptr;
+    QRadioButton* rbNoLoop = nullptr;
+    QRadioButton* rbLoopForward = nullptr;
+    QRadioButton* rbLoopPingPong = nullptr;
+    QSlider* tbLoopStart = nullptr;
+    QLabel* lbLoopStart = nullptr;
+    QSlider* tbLoopLen = nullptr;
+    QLabel* lbLoopLen = nullptr;
+
+    QWidget* pnInstrument = nullptr;
+    QGroupBox* gbVolumeEnvelope = nullptr;
+    QGroupBox* gbPanningEnvelope = nullptr;
+    QGroupBox* gbFadeout = nullptr;
+    TEnvelopePanel* envVol = nullptr;
+    TEnvelopePanel* envPan = nullptr;
+    QToolButton* sbZoom8 = nullptr;
+    QToolButton* sbZoom4 = nullptr;
+    QToolButton* sbZoom2 = nullptr;
+    QToolButton* sbZoom1 = nullptr;
+    QToolButton* sbZoom8a = nullptr;
+    QToolButton* sbZoom4a = nullptr;
+    QToolButton* sbZoom2a = nullptr;
+    QToolButton* sbZoom1a = nullptr;
+    QCheckBox* cbVEEnabled = nullptr;
+    QCheckBox* cbVESustain = nullptr;
+    QCheckBox* cbVELoop = nullptr;
+    QCheckBox* cbPEEnabled = nullptr;
+    QCheckBox* cbPESustain = nullptr;
+    QCheckBox* cbPELoop = nullptr;
+    QSlider* tbVolFadeout = nullptr;
+    QLabel* lbVolFadeout = nullptr;
+
+    QWidget* pnPiano = nullptr;
+    std::vector<TShape*> PianoKeys;
+
+    // ---- waveform view handlers ----
+    void PaintBox1Paint(TPaintBox& sender, QPainter& canvas);
+    void PaintBox1MouseDown(TPaintBox& sender, const MouseInput& input);
+    void PaintBox1MouseMove(TPaintBox& sender, const MouseInput& input);
+    void PaintBox1MouseUp(TPaintBox& sender, const MouseInput& input);
+    void ScrollBarChange();
+    void FrameResize();
+
+    // ---- property panel handlers ----
+    void tbVolumeChange();
+    void tbPanningChange();
+    void tbFinetuneChange();
+    void tbLoopStartChange();
+    void tbLoopLenChange();
+    void tbVolFadeoutChange();
+    void udTransposeSampleChange();
+    void rbNoLoopClick();
+    void rbLoopForwardClick();
+    void rbLoopPingPongClick();
+    void cbVEEnabledClick();
+    void cbVESustainClick();
+    void cbVELoopClick();
+    void cbPEEnabledClick();
+    void cbPESustainClick();
+    void cbPELoopClick();
+    void sbZoom1Click(QToolButton& sender);
+    void sbZoom1aClick(QToolButton& sender);
+    void lbSamplesClick();
+    void tbSampleNewClick();
+    void tbSampleCutClick();
+
+    // ---- commands ----
+    // Menus, the main tool bar, the file dialogs and their handlers (New, Open, Save, Play,
+    // Stop, sample functions, ...) are added here; they live in FrameCommands.cpp.
+    // ---- end of commands ----
+
+signals:
+    void StatusChanged(int panel, const QString& text);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildWaveArea();
+    void BuildSampleList();
+    void BuildSampleTab();
+    void BuildInstrumentTab();
+    void BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
+                            std::array<QToolButton*, 4>& zoomButtons, bool panning);
+    void BuildPianoTab();
+    void SetLoopType(std::uint8_t type);
+    void SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box, TEnvelopePanel& envelope);
+    // After a loop value changed: a full UpdateView, or only a repaint while the "Sample"
+    // tab is being filled (that refresh is already under way).
+    void LoopChanged();
+
+    bool lanesSet_ = false;
+    bool showingSampleInfo_ = false;
+    TWaveDrag drag_;
+};
+
+} // namespace sonlet

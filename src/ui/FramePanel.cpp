@@ -1,0 +1,391 @@
+// The property panel of the editor frame: set-up, the sample list, the "Sample" and
+// "Instument" tabs and the keyboard drawing.
+#include "ui/EnvPanel.h"
+#include "ui/Frame.h"
+#include "ui/TrackBar.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QToolButton>
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace sonlet {
+
+namespace {
+
+constexpr int PianoKeyCount = 128;
+constexpr int WhiteKeyCount = 75;
+
+// 32-bit arithmetic as the panel's ranges use it, saturating instead of wrapping.
+std::int32_t To32(std::int64_t value) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+}
+
+bool IsBlackKey(int n) {
+    return n == 1 || n == 3 || n == 6 || n == 8 || n == 10;
+}
+
+} // namespace
+
+void TfrSonlet::SetInstrument(TInstrument* instrument) {
+    Slot.store(instrument, std::memory_order_release);
+    std::recursive_mutex* lock = instrument != nullptr ? &instrument->EditLock() : nullptr;
+    envVol->SetEditLock(lock);
+    envPan->SetEditLock(lock);
+}
+
+void TfrSonlet::SetPlayer(TWavePlayer* player) {
+    Player = player;
+}
+
+void TfrSonlet::InitEditor() {
+    pnMain->setFixedHeight(150);
+    lanesSet_ = true;
+    RefreshInstrument();
+    envVol->SetDrawLine(false);
+    envPan->SetDrawLine(true);
+    envVol->SetZoom(8);
+    envPan->SetZoom(4);
+    if (PianoKeys.empty()) {
+        PianoKeys.reserve(PianoKeyCount);
+        for (int i = 0; i < PianoKeyCount; ++i) {
+            auto* key = new TShape(pnPiano);
+            key->setAttribute(Qt::WA_TransparentForMouseEvents);
+            key->SetFill(IsBlackKey(i % 12) ? Qt::black : Qt::white);
+            key->SetOutline(Qt::black);
+            key->show();
+            PianoKeys.push_back(key);
+        }
+    }
+    LayoutPiano();
+}
+
+void TfrSonlet::RefreshInstrument() {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    FillSampleList();
+    envVol->SetEnvelope(&inst->VolEnv, &inst->VolPoints);
+    envVol->UpdateEnvelope();
+    envPan->SetEnvelope(&inst->PanEnv, &inst->PanPoints);
+    envPan->UpdateEnvelope();
+
+    const int fadeout = ShowTrackValue(*tbVolFadeout, inst->Fadeout);
+    lbVolFadeout->setText("Volume fadeout: " + QString::number(fadeout));
+    if (fadeout != inst->Fadeout) {
+        tbVolFadeoutChange();
+    }
+
+    cbVEEnabled->setChecked(inst->VolEnv.Enabled != 0);
+    cbVESustain->setChecked(inst->VolEnv.SustainOn != 0);
+    cbVELoop->setChecked(inst->VolEnv.LoopOn != 0);
+    cbPEEnabled->setChecked(inst->PanEnv.Enabled != 0);
+    cbPESustain->setChecked(inst->PanEnv.SustainOn != 0);
+    cbPELoop->setChecked(inst->PanEnv.LoopOn != 0);
+    UpdateView(-1);
+}
+
+void TfrSonlet::FillSampleList() {
+    TInstrument* inst = Instrument();
+    const QSignalBlocker block(lbSamples);
+    lbSamples->clear();
+    if (inst == nullptr) {
+        return;
+    }
+    for (std::int32_t i = 0; i < inst->SampleCount; ++i) {
+        const TSample* s = inst->Samples[static_cast<std::size_t>(i)].get();
+        lbSamples->addItem(QString::number(i + 1) + ":" +
+                           QString::fromLatin1(s->SampleName.data(),
+                                               static_cast<qsizetype>(s->SampleName.size())));
+    }
+    lbSamples->setCurrentRow(inst->CurrentIndex);
+}
+
+void TfrSonlet::ShowSampleInfo() {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    showingSampleInfo_ = true;
+    lbFormat->setText(QString(s->BytesPerSample == 1 ? "8 bit, " : "16 bit, ") +
+                      (s->Format.nChannels == 1 ? "mono" : "stereo"));
+    lbFreq->setText(QString::number(s->Format.nSamplesPerSec) + " Hz");
+    lbNumFrames->setText(QString::number(s->NumFrames) + " frames");
+
+    rbNoLoop->setChecked(s->LoopType == LoopNone);
+    rbLoopForward->setChecked(s->LoopType == LoopForward);
+    rbLoopPingPong->setChecked(s->LoopType == LoopPingpong);
+
+    // Each value is clamped into its bar; only a value that clamping changed is written back.
+    const int volume = ShowTrackValue(*tbVolume, s->Volume);
+    lbSampleVolume->setText("Volume: " + QString::number(volume));
+    if (volume != s->Volume) {
+        tbVolumeChange();
+    }
+    const int panning = ShowTrackValue(*tbPanning, s->Panning);
+    lbSamplePanning->setText("Panning: " + QString::number(panning));
+    if (panning != s->Panning) {
+        tbPanningChange();
+    }
+    const int finetune = ShowTrackValue(*tbFinetune, s->Finetune);
+    lbSampleFinetune->setText("Finetune: " + QString::number(finetune));
+    if (finetune != s->Finetune) {
+        tbFinetuneChange();
+    }
+    {
+        // The box limits what it shows to its range and writes nothing back.
+        const QSignalBlocker block(udTransposeSample);
+        udTransposeSample->setValue(s->Transpose);
+    }
+
+    const std::int32_t n = To32(s->NumFrames);
+    SetTrackRange(*tbLoopStart, 0, To32(static_cast<std::int64_t>(n) - 1 - To32(s->LoopLength)));
+    const int loopStart = ShowTrackValue(*tbLoopStart, s->LoopStart);
+    lbLoopStart->setText("Loop start: " + QString::number(loopStart));
+    if (loopStart != s->LoopStart) {
+        tbLoopStartChange();
+    }
+    SetTrackRange(*tbLoopLen, 1, To32(static_cast<std::int64_t>(n) - To32(s->LoopStart) - 2));
+    const int loopLength = ShowTrackValue(*tbLoopLen, s->LoopLength);
+    lbLoopLen->setText("Loop length: " + QString::number(loopLength));
+    if (loopLength != s->LoopLength) {
+        tbLoopLenChange();
+    }
+    showingSampleInfo_ = false;
+}
+
+void TfrSonlet::LayoutPiano() {
+    if (PianoKeys.empty()) {
+        return;
+    }
+    const QRect client = pnPiano->contentsRect();
+    const float u = static_cast<float>(client.width() / WhiteKeyCount);
+    const int height = client.height();
+    for (int i = 0; i < PianoKeyCount; ++i) {
+        const int o = i / 12;
+        const int n = i % 12;
+        const int k = n >= 5 ? n + 1 : n;
+        TShape* key = PianoKeys[static_cast<std::size_t>(i)];
+        if (IsBlackKey(n)) {
+            key->setGeometry(static_cast<int>(std::trunc((k / 2.0f + 7 * o) * u)) + 2, 0,
+                             static_cast<int>(std::trunc(u - 2)), height * 3 / 5);
+        } else {
+            key->setGeometry(static_cast<int>(std::trunc((7 * o + k / 2) * u)), 0,
+                             static_cast<int>(std::trunc(u + 1)), height);
+        }
+    }
+    for (int i = 0; i < PianoKeyCount; ++i) {
+        if (IsBlackKey(i % 12)) {
+            PianoKeys[static_cast<std::size_t>(i)]->raise();
+        }
+    }
+}
+
+void TfrSonlet::LoopChanged() {
+    if (showingSampleInfo_) {
+        RedrawWaveforms();
+    } else {
+        UpdateView(-1);
+    }
+}
+
+void TfrSonlet::tbVolumeChange() {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(Instrument()->EditLock());
+        s->Volume = static_cast<std::uint8_t>(tbVolume->value());
+    }
+    lbSampleVolume->setText("Volume: " + QString::number(tbVolume->value()));
+}
+
+void TfrSonlet::tbPanningChange() {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(Instrument()->EditLock());
+        s->Panning = static_cast<std::int8_t>(tbPanning->value());
+    }
+    lbSamplePanning->setText("Panning: " + QString::number(tbPanning->value()));
+}
+
+void TfrSonlet::tbFinetuneChange() {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(Instrument()->EditLock());
+        s->Finetune = static_cast<std::int8_t>(tbFinetune->value());
+    }
+    lbSampleFinetune->setText("Finetune: " + QString::number(tbFinetune->value()));
+}
+
+void TfrSonlet::tbLoopStartChange() {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(Instrument()->EditLock());
+        s->SetLoopStart(tbLoopStart->value());
+    }
+    lbLoopStart->setText("Loop start: " + QString::number(s->LoopStart));
+    LoopChanged();
+}
+
+void TfrSonlet::tbLoopLenChange() {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(Instrument()->EditLock());
+        s->SetLoopLength(tbLoopLen->value());
+    }
+    lbLoopLen->setText("Loop length: " + QString::number(tbLoopLen->value()));
+    LoopChanged();
+}
+
+void TfrSonlet::tbVolFadeoutChange() {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(inst->EditLock());
+        inst->Fadeout = static_cast<std::uint16_t>(tbVolFadeout->value());
+    }
+    lbVolFadeout->setText("Volume fadeout: " + QString::number(tbVolFadeout->value()));
+}
+
+void TfrSonlet::udTransposeSampleChange() {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    InstrumentEditGuard guard(Instrument()->EditLock());
+    s->Transpose = static_cast<std::int8_t>(udTransposeSample->value());
+}
+
+void TfrSonlet::SetLoopType(std::uint8_t type) {
+    TSample* s = Sample();
+    if (s == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(Instrument()->EditLock());
+        s->SetLoopType(type);
+    }
+    UpdateView(-1);
+}
+
+void TfrSonlet::rbNoLoopClick() {
+    SetLoopType(LoopNone);
+}
+void TfrSonlet::rbLoopForwardClick() {
+    SetLoopType(LoopForward);
+}
+void TfrSonlet::rbLoopPingPongClick() {
+    SetLoopType(LoopPingpong);
+}
+
+void TfrSonlet::SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box,
+                                TEnvelopePanel& envelope) {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(inst->EditLock());
+        flag = box.isChecked() ? 1 : 0;
+    }
+    envelope.UpdateEnvelope();
+}
+
+void TfrSonlet::cbVEEnabledClick() {
+    if (TInstrument* inst = Instrument()) {
+        SetEnvelopeFlag(inst->VolEnv.Enabled, *cbVEEnabled, *envVol);
+    }
+}
+void TfrSonlet::cbVESustainClick() {
+    if (TInstrument* inst = Instrument()) {
+        SetEnvelopeFlag(inst->VolEnv.SustainOn, *cbVESustain, *envVol);
+    }
+}
+void TfrSonlet::cbVELoopClick() {
+    if (TInstrument* inst = Instrument()) {
+        SetEnvelopeFlag(inst->VolEnv.LoopOn, *cbVELoop, *envVol);
+    }
+}
+void TfrSonlet::cbPEEnabledClick() {
+    if (TInstrument* inst = Instrument()) {
+        SetEnvelopeFlag(inst->PanEnv.Enabled, *cbPEEnabled, *envPan);
+    }
+}
+void TfrSonlet::cbPESustainClick() {
+    if (TInstrument* inst = Instrument()) {
+        SetEnvelopeFlag(inst->PanEnv.SustainOn, *cbPESustain, *envPan);
+    }
+}
+void TfrSonlet::cbPELoopClick() {
+    if (TInstrument* inst = Instrument()) {
+        SetEnvelopeFlag(inst->PanEnv.LoopOn, *cbPELoop, *envPan);
+    }
+}
+
+void TfrSonlet::sbZoom1Click(QToolButton& sender) {
+    envVol->SetZoom(sender.property("Tag").toInt());
+}
+
+void TfrSonlet::sbZoom1aClick(QToolButton& sender) {
+    envPan->SetZoom(sender.property("Tag").toInt());
+}
+
+void TfrSonlet::lbSamplesClick() {
+    TInstrument* inst = Instrument();
+    const int row = lbSamples->currentRow();
+    if (inst == nullptr || row < 0) {
+        return;
+    }
+    inst->SetCurrentSample(row);
+    UpdateView(-1);
+}
+
+void TfrSonlet::tbSampleNewClick() {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    if (inst->IsFull()) {
+        SetStatus(StatusSelectionPanel, "An instrument holds at most 16 samples.");
+    }
+    inst->AddSample();
+    UpdateView(-1);
+    FillSampleList();
+}
+
+void TfrSonlet::tbSampleCutClick() {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    inst->DeleteSample(-1);
+    UpdateView(-1);
+    FillSampleList();
+}
+
+} // namespace sonlet

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <string>
 
 namespace sonlet {
@@ -83,6 +84,22 @@ public:
     void PackParams();
 
     std::recursive_mutex& EditLock() const { return editLock_; }
+
+    // Playback rendering, defined with the player (playback/InstrumentRender.cpp). The
+    // caller holds EditLock(). status is a voice status (VoiceFree, VoiceReleased,
+    // VoiceHeld); rendering sets it to VoiceFree when the voice has ended.
+    //
+    // Adds n frames of one voice to mixLeft and mixRight (each at least n long): sinceOn and
+    // sinceOff are the output frames from the voice's start and release to the first frame.
+    void RenderBlock(std::int64_t sinceOn, std::int64_t sinceOff, float volume, double pitchRatio,
+                     std::int16_t& status, std::int32_t n, std::span<float> mixLeft,
+                     std::span<float> mixRight) const;
+    // One frame of sample at position pos, on the 16-bit scale, faded when released.
+    void RenderFrame(const TSample& sample, float pos, std::int64_t sinceOff, bool noWrap,
+                     std::int16_t& status, float& left, float& right) const;
+    // Folds a position past the end of the play range back into the loop, or ends the voice.
+    static void WrapPosition(const TSample& sample, std::int64_t& ip, float& frac,
+                             std::int16_t& status);
 
 private:
     void ClearUnlocked();

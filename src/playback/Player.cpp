@@ -1,0 +1,132 @@
+#include "playback/Player.h"
+
+#include "support/Report.h"
+
+#include <chrono>
+#include <string>
+#include <thread>
+
+namespace sonlet {
+
+std::unique_ptr<TWavePlayer> TWavePlayer::Create(std::unique_ptr<OutputRing> ring) {
+    if (!ring || !ring->InitOutput()) {
+        ShowError("Error initializing DirectSound.", MessageIcon::Error);
+        return nullptr;
+    }
+    std::unique_ptr<TWavePlayer> player(new TWavePlayer(std::move(ring)));
+    player->StopOutput();
+    player->ring_->CreateStreamBuffer();
+    return player;
+}
+
+TWavePlayer::TWavePlayer(std::unique_ptr<OutputRing> ring) : ring_(std::move(ring)) {}
+
+TWavePlayer::~TWavePlayer() {
+    EndThread();
+}
+
+void TWavePlayer::NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity) {
+    voices_.NoteOn(slot, note, velocity, ring_->PlayCursor());
+}
+
+void TWavePlayer::NoteOff(const InstrumentSlot& slot, std::int32_t note) {
+    voices_.NoteOff(slot, note, ring_->PlayCursor());
+}
+
+std::string TWavePlayer::VoiceStatusText() const {
+    return voices_.StatusText();
+}
+
+void TWavePlayer::ShowVoiceStatus() const {
+    ShowMessage(VoiceStatusText());
+}
+
+void TWavePlayer::RequestQuit() {
+    quit_.store(true, std::memory_order_release);
+    ring_->Wake();
+}
+
+void TWavePlayer::WakeForTermination() {
+    ring_->Wake();
+}
+
+void TWavePlayer::Execute() {
+    playing_.store(false, std::memory_order_release);
+    if (!ring_->HasStreamBuffer()) {
+        ShowMessage("Error preparing buffer");
+        return;
+    }
+    voices_.ResetAll();
+    segment_ = 0;
+    voices_.SetLastWrapPass(-1);
+    voices_.SetPasses(0);
+    FillSegment(0);
+    for (;;) {
+        const std::int32_t event = ring_->WaitForEvent();
+        if (!Playing()) {
+            return;
+        }
+        if (TerminationRequested()) {
+            break;
+        }
+        if (event >= 0 && event < SegmentCount) {
+            std::int64_t passes = voices_.Passes();
+            if (event == 0) {
+                // A missed event 3 would leave the pass count behind the cursor.
+                if (voices_.LastWrapPass() == passes) {
+                    voices_.SetPasses(++passes);
+                }
+                voices_.SetLastWrapPass(passes);
+            } else if (event == 3) {
+                voices_.SetPasses(passes + 1);
+            }
+            FillSegment((event + 1) % SegmentCount);
+        } else if (quit_.load(std::memory_order_acquire)) {
+            break;
+        }
+    }
+    StopOutput();
+}
+
+void TWavePlayer::RestoreIfLost() {
+    if (!ring_->HasStreamBuffer() || !ring_->IsLost()) {
+        return;
+    }
+    while (ring_->Restore() == RingBufferLost && !TerminationRequested()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void TWavePlayer::FillSegment(std::int32_t segment) {
+    segment_ = segment;
+    RestoreIfLost();
+    for (;;) {
+        const std::int32_t code = ring_->LockSegment(segment);
+        if (code == RingOk) {
+            break;
+        }
+        ShowMessage(std::to_string(code));
+        // The box may have stood open a long time; a shutdown meanwhile wins over the retry.
+        if (code != RingBufferLost || TerminationRequested() || ring_->Restore() != RingOk) {
+            return;
+        }
+    }
+    mixer_.Mix(voices_, voices_.Passes(), segment, OutputGain.load(std::memory_order_relaxed),
+               segmentValues_);
+    ring_->WriteLocked(segmentValues_);
+    if (!ring_->UnlockSegment()) {
+        return;
+    }
+    if (!Playing() && ring_->Start()) {
+        playing_.store(true, std::memory_order_release);
+    }
+}
+
+void TWavePlayer::StopOutput() {
+    if (Playing()) {
+        ring_->Stop();
+    }
+    playing_.store(false, std::memory_order_release);
+}
+
+} // namespace sonlet

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "playback/OutputRing.h"
+#include "playback/SegmentMixer.h"
+#include "playback/VoiceTable.h"
+#include "support/CoreThread.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace sonlet {
+
+// The player: a thread of its own that keeps the output ring filled with the mix of up to 32
+// voices, one segment ahead of the play cursor.
+//
+// Threads:
+// - GUI thread: Create, OutputGain (before Resume), Resume, NoteOn, NoteOff, ShowVoiceStatus,
+//   VoiceStatusText, LoopPlayback, FreeOnExit, RequestTermination, RequestQuit, WaitForEnd.
+//   None of them blocks on the player thread.
+// - Player thread: Execute and everything it calls (filling, rendering, the ring's wait).
+//   Its message boxes go through CurrentReporter(); the editor's reporter shows them on the
+//   GUI thread while the player waits.
+// - The player reads the instruments in the voices' slots under their EditLock(), taken with
+//   try_lock once per voice and segment, so the GUI thread may load, clear, delete and resize
+//   samples at any time; a voice is silent for a segment during which the lock is held.
+//
+// Shutdown contract (see CoreThread): the thread ends within one segment period of
+// RequestTermination() while the ring plays (at once when it does not play), and stops the
+// ring. Every instrument a slot holds must stay alive until the thread has ended.
+// - Owner waits (the recommended close): keep the std::unique_ptr and call
+//   CoreThread::ShutDown(std::move(player), limit). true: the thread has ended and the player
+//   is gone, the instrument may be freed. false: the thread is still busy (e.g. waiting for a
+//   message box); it will destroy the player itself when it ends, so keep the instrument.
+// - FreeOnExit: set it (first close), then release the unique_ptr and call
+//   RequestTermination() as the last use of the player (second close); the player destroys
+//   itself when its thread has ended. Its end is then not observable, so free the instrument
+//   only after at least one segment period and never while a player box may be open.
+class TWavePlayer final : public CoreThread {
+public:
+    // Opens the output (InitOutput, then CreateStreamBuffer) and creates the thread suspended.
+    // When InitOutput fails: reports "Error initializing DirectSound." (caption "Error",
+    // error icon) and returns null; the program should then end. A failed CreateStreamBuffer
+    // is reported by the thread when it starts ("Error preparing buffer").
+    static std::unique_ptr<TWavePlayer> Create(std::unique_ptr<OutputRing> ring);
+    ~TWavePlayer() override;
+
+    // Starts a note 5120 frames after the current play cursor; dropped when no voice may be
+    // taken. velocity is on a 0..127 scale.
+    void NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity);
+    // Releases the oldest held voice started through this slot (by identity) with this note.
+    void NoteOff(const InstrumentSlot& slot, std::int32_t note);
+    // Shows VoiceStatusText in a plain message box.
+    void ShowVoiceStatus() const;
+    std::string VoiceStatusText() const;
+    // Like a quit message in the thread's queue: the loop ends with its exit steps.
+    void RequestQuit();
+
+    // Factor of the final float-to-16-bit conversion; 0 at creation.
+    std::atomic<float> OutputGain{0.0f};
+    // Written by the editor's Loop Playback command; playback does not depend on it.
+    std::atomic<bool> LoopPlayback{false};
+
+    bool Playing() const { return playing_.load(std::memory_order_acquire); }
+    const VoiceTable& Voices() const { return voices_; }
+    OutputRing& Ring() { return *ring_; }
+
+protected:
+    void Execute() override;
+    void WakeForTermination() override;
+
+private:
+    explicit TWavePlayer(std::unique_ptr<OutputRing> ring);
+
+    void FillSegment(std::int32_t segment);
+    void RestoreIfLost();
+    void StopOutput();
+
+    std::unique_ptr<OutputRing> ring_;
+    VoiceTable voices_;
+    SegmentMixer mixer_;
+    std::array<std::int16_t, SegmentValues> segmentValues_{};
+    std::atomic<bool> playing_{false};
+    std::atomic<bool> quit_{false};
+    std::int64_t segment_ = 0;
+};
+
+} // namespace sonlet

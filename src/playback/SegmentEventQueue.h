@@ -1,0 +1,63 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <semaphore>
+
+namespace sonlet {
+
+// Segment events from a real-time producer (the device callback) to the player thread, in
+// the order they happened, plus a wake-up request from any thread. Post never blocks, locks
+// or allocates; a full queue drops the event (the player is a whole ring behind anyway).
+class SegmentEventQueue {
+public:
+    static constexpr std::int32_t Woken = -1;
+
+    // Producer side: one thread only.
+    void Post(std::int32_t segment) {
+        const std::uint32_t head = head_.load(std::memory_order_relaxed);
+        if (head - tail_.load(std::memory_order_acquire) >= Capacity) {
+            return;
+        }
+        entries_[head % Capacity].store(segment, std::memory_order_relaxed);
+        head_.store(head + 1, std::memory_order_release);
+        signal_.release();
+    }
+    // Any thread.
+    void Wake() {
+        woken_.store(true, std::memory_order_release);
+        signal_.release();
+    }
+    // Consumer side: one thread only. Blocks until an event or a wake-up.
+    std::int32_t Wait() {
+        for (;;) {
+            signal_.acquire();
+            if (woken_.exchange(false, std::memory_order_acq_rel)) {
+                return Woken;
+            }
+            const std::uint32_t tail = tail_.load(std::memory_order_relaxed);
+            if (tail != head_.load(std::memory_order_acquire)) {
+                const std::int32_t segment =
+                    entries_[tail % Capacity].load(std::memory_order_relaxed);
+                tail_.store(tail + 1, std::memory_order_release);
+                return segment;
+            }
+        }
+    }
+    // Drops pending events (not a pending wake-up). Consumer side, or while the producer is
+    // stopped.
+    void Discard() {
+        tail_.store(head_.load(std::memory_order_acquire), std::memory_order_release);
+    }
+
+private:
+    static constexpr std::uint32_t Capacity = 16;
+    std::array<std::atomic<std::int32_t>, Capacity> entries_{};
+    std::atomic<std::uint32_t> head_{0};
+    std::atomic<std::uint32_t> tail_{0};
+    std::atomic<bool> woken_{false};
+    std::counting_semaphore<> signal_{0};
+};
+
+} // namespace sonlet

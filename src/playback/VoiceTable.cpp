@@ -1,0 +1,248 @@
+#include "playback/VoiceTable.h"
+
+#include "playback/OutputRing.h"
+
+#include <charconv>
+#include <thread>
+#include <tuple>
+
+namespace sonlet {
+
+namespace {
+
+constexpr auto Relaxed = std::memory_order_relaxed;
+
+// Time keys compare as (pass, offset) pairs.
+using TimeKey = std::tuple<std::int64_t, std::int64_t>;
+using VoiceKey = std::tuple<std::int16_t, std::int64_t, std::int64_t>;
+
+void AppendNumber(std::string& text, double value) {
+    char buffer[32];
+    const auto result =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+    text.append(buffer, result.ptr);
+}
+
+} // namespace
+
+double PitchRatioFor(std::int32_t note) {
+    // Repeated squaring in extended precision, as an integer power; the ratio per semitone is
+    // the historical constant, not the exact twelfth root of two.
+    long double base = 1.059463094359L;
+    std::int64_t exponent = static_cast<std::int64_t>(note) - 60;
+    const bool negative = exponent < 0;
+    if (negative) {
+        exponent = -exponent;
+    }
+    long double result = 1.0L;
+    while (exponent > 0) {
+        if (exponent & 1) {
+            result *= base;
+        }
+        base *= base;
+        exponent >>= 1;
+    }
+    return static_cast<double>(negative ? 1.0L / result : result);
+}
+
+bool VoiceTable::TryClaim(Voice& voice, std::uint32_t version) {
+    if (version % 2 != 0) {
+        return false;
+    }
+    return voice.version.compare_exchange_strong(version, version + 1, std::memory_order_acquire,
+                                                 Relaxed);
+}
+
+void VoiceTable::Claim(Voice& voice) {
+    while (!TryClaim(voice, voice.version.load(std::memory_order_acquire))) {
+        // Another writer holds the voice for a handful of stores.
+        std::this_thread::yield();
+    }
+}
+
+void VoiceTable::Publish(Voice& voice) {
+    voice.version.fetch_add(1, std::memory_order_release);
+}
+
+TimePoint VoiceTable::TimeAfterCursor(std::uint32_t playCursor) const {
+    const std::int64_t cursor = playCursor & ~3u;
+    TimePoint time{LastWrapPass() + 1, cursor + SegmentBytes};
+    while (time.offset > RingBytes) {
+        ++time.pass;
+        time.offset -= RingBytes;
+    }
+    return time;
+}
+
+std::int32_t VoiceTable::ChooseVoice(std::uint32_t& version) const {
+    const VoiceKey limit{VoiceHeld, LastWrapPass() + 2, 0};
+    std::int32_t chosen = -1;
+    VoiceKey best{};
+    for (std::int32_t i = 0; i < VoiceCount; ++i) {
+        const Voice& voice = voices_[static_cast<std::size_t>(i)];
+        const std::uint32_t seen = voice.version.load(std::memory_order_acquire);
+        const VoiceKey key{voice.status.load(std::memory_order_acquire),
+                           voice.startBuf.load(Relaxed), voice.startPos.load(Relaxed)};
+        if (std::get<0>(key) == VoiceFree) {
+            version = seen;
+            return i;
+        }
+        if (key < limit && (chosen < 0 || key < best)) {
+            chosen = i;
+            best = key;
+            version = seen;
+        }
+    }
+    return chosen;
+}
+
+std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, std::int32_t note,
+                                    std::uint32_t& version) const {
+    const TimeKey limit{LastWrapPass() + 2, 0};
+    std::int32_t chosen = -1;
+    TimeKey best{};
+    for (std::int32_t i = 0; i < VoiceCount; ++i) {
+        const Voice& voice = voices_[static_cast<std::size_t>(i)];
+        const std::uint32_t seen = voice.version.load(std::memory_order_acquire);
+        if (voice.status.load(std::memory_order_acquire) != VoiceHeld ||
+            voice.slot.load(Relaxed) != &slot || voice.note.load(Relaxed) != note) {
+            continue;
+        }
+        const TimeKey key{voice.startBuf.load(Relaxed), voice.startPos.load(Relaxed)};
+        if (key < limit && (chosen < 0 || key < best)) {
+            chosen = i;
+            best = key;
+            version = seen;
+        }
+    }
+    return chosen;
+}
+
+std::int32_t VoiceTable::NoteOn(const InstrumentSlot& slot, std::int32_t note,
+                                std::int32_t velocity, std::uint32_t playCursor) {
+    TimePoint start = TimeAfterCursor(playCursor);
+    // Right after playback entered segment 0 the player may not have seen that event yet;
+    // the note must still land after the segment it is about to write.
+    if ((playCursor & ~3u) < static_cast<std::uint32_t>(SegmentBytes) && start.pass < Passes()) {
+        ++start.pass;
+    }
+    return StartAt(slot, note, velocity, start);
+}
+
+std::int32_t VoiceTable::StartAt(const InstrumentSlot& slot, std::int32_t note,
+                                 std::int32_t velocity, TimePoint start) {
+    for (;;) {
+        std::uint32_t version = 0;
+        const std::int32_t index = ChooseVoice(version);
+        if (index < 0) {
+            return -1;
+        }
+        Voice& voice = voices_[static_cast<std::size_t>(index)];
+        // The mixer may have freed the voice since the scan; then choose again.
+        if (!TryClaim(voice, version)) {
+            continue;
+        }
+        voice.note.store(note, Relaxed);
+        voice.pitchRatio.store(PitchRatioFor(note), Relaxed);
+        voice.velocity.store(velocity, Relaxed);
+        voice.slot.store(&slot, Relaxed);
+        voice.startBuf.store(start.pass, Relaxed);
+        voice.startPos.store(start.offset, Relaxed);
+        voice.status.store(VoiceHeld, std::memory_order_release);
+        Publish(voice);
+        return index;
+    }
+}
+
+std::int32_t VoiceTable::NoteOff(const InstrumentSlot& slot, std::int32_t note,
+                                 std::uint32_t playCursor) {
+    return ReleaseAt(slot, note, TimeAfterCursor(playCursor));
+}
+
+std::int32_t VoiceTable::ReleaseAt(const InstrumentSlot& slot, std::int32_t note, TimePoint stop) {
+    for (;;) {
+        std::uint32_t version = 0;
+        const std::int32_t index = ChooseHeld(slot, note, version);
+        if (index < 0) {
+            return -1;
+        }
+        Voice& voice = voices_[static_cast<std::size_t>(index)];
+        if (!TryClaim(voice, version)) {
+            continue;
+        }
+        voice.stopBuf.store(stop.pass, Relaxed);
+        voice.stopPos.store(stop.offset, Relaxed);
+        voice.status.store(VoiceReleased, std::memory_order_release);
+        Publish(voice);
+        return index;
+    }
+}
+
+bool VoiceTable::Snapshot(std::int32_t index, VoiceState& state) const {
+    const Voice& voice = voices_[static_cast<std::size_t>(index)];
+    const std::uint32_t before = voice.version.load(std::memory_order_acquire);
+    if (before % 2 != 0) {
+        return false;
+    }
+    state.Status = voice.status.load(std::memory_order_acquire);
+    state.Slot = voice.slot.load(Relaxed);
+    state.Note = voice.note.load(Relaxed);
+    state.PitchRatio = voice.pitchRatio.load(Relaxed);
+    state.Velocity = voice.velocity.load(Relaxed);
+    state.StartBuf = voice.startBuf.load(Relaxed);
+    state.StartPos = voice.startPos.load(Relaxed);
+    state.StopBuf = voice.stopBuf.load(Relaxed);
+    state.StopPos = voice.stopPos.load(Relaxed);
+    std::atomic_thread_fence(std::memory_order_acquire);
+    state.Version = before;
+    return voice.version.load(Relaxed) == before;
+}
+
+VoiceState VoiceTable::Read(std::int32_t index) const {
+    VoiceState state;
+    while (!Snapshot(index, state)) {
+        std::this_thread::yield();
+    }
+    return state;
+}
+
+void VoiceTable::FreeIfUnchanged(std::int32_t index, std::uint32_t version) {
+    Voice& voice = voices_[static_cast<std::size_t>(index)];
+    if (!TryClaim(voice, version)) {
+        return;
+    }
+    voice.status.store(VoiceFree, std::memory_order_release);
+    Publish(voice);
+}
+
+void VoiceTable::ResetAll() {
+    for (Voice& voice : voices_) {
+        Claim(voice);
+        voice.pitchRatio.store(1.0, Relaxed);
+        voice.startBuf.store(0, Relaxed);
+        voice.startPos.store(0, Relaxed);
+        voice.stopBuf.store(0, Relaxed);
+        voice.stopPos.store(0, Relaxed);
+        voice.status.store(VoiceFree, std::memory_order_release);
+        Publish(voice);
+    }
+}
+
+std::string VoiceTable::StatusText() const {
+    std::string text;
+    for (std::int32_t i = 0; i < VoiceCount; ++i) {
+        const VoiceState v = Read(i);
+        text += "f: " + std::to_string(i);
+        text += "  Status: " + std::to_string(v.Status);
+        text += "  StartBuf: " + std::to_string(v.StartBuf);
+        text += "  StartPos: " + std::to_string(v.StartPos);
+        text += "  StopBuf: " + std::to_string(v.StopBuf);
+        text += "  StopPos: " + std::to_string(v.StopPos);
+        text += "  Note: ";
+        AppendNumber(text, v.PitchRatio);
+        text += "\r\n";
+    }
+    return text;
+}
+
+} // namespace sonlet

@@ -1,0 +1,154 @@
+#include "playback/VoiceTable.h"
+
+#include "playback/OutputRing.h"
+
+#include <gtest/gtest.h>
+
+namespace sonlet {
+namespace {
+
+std::int64_t Bytes(std::int64_t pass, std::int64_t offset) {
+    return pass * RingBytes + offset;
+}
+
+class Voices : public ::testing::Test {
+protected:
+    void SetUp() override {
+        table.ResetAll();
+        SteadyIn(0);
+    }
+    // Playback is in pass p and the player has seen it enter that pass.
+    void SteadyIn(std::int64_t pass) {
+        table.SetLastWrapPass(pass);
+        table.SetPasses(pass);
+    }
+    VoiceState V(std::int32_t i) const { return table.Read(i); }
+
+    VoiceTable table;
+    InstrumentSlot keyboard{nullptr};
+    InstrumentSlot frame{nullptr};
+};
+
+TEST_F(Voices, NoteStartsOneRingAndOneSegmentAfterTheCursor) {
+    SteadyIn(5);
+    for (std::uint32_t cursor : {0u, 1234u, 9000u, 12288u, 13000u, 16380u}) {
+        const std::int32_t i = table.NoteOn(keyboard, 60, 100, cursor);
+        ASSERT_GE(i, 0);
+        const VoiceState v = V(i);
+        EXPECT_EQ(Bytes(v.StartBuf, v.StartPos) - Bytes(5, cursor & ~3u), 5120 * FrameBytes)
+            << cursor;
+        EXPECT_GT(v.StartPos, 0);
+        EXPECT_LE(v.StartPos, RingBytes);
+        EXPECT_EQ(v.Status, VoiceHeld);
+    }
+    // An offset of exactly RingBytes stays in its pass.
+    const VoiceState edge = V(3);
+    EXPECT_EQ(edge.StartBuf, 6);
+    EXPECT_EQ(edge.StartPos, 16384);
+}
+
+TEST_F(Voices, NoteNearTheWrapNeverLandsInAWrittenSegment) {
+    // The player has filled segment 0 of pass 3 and, having missed the event of that pass's
+    // start, still counts pass 1 as the last wrap; the cursor is in segment 0.
+    table.SetLastWrapPass(1);
+    table.SetPasses(3);
+    const VoiceState v = V(table.NoteOn(keyboard, 60, 100, 100));
+    EXPECT_EQ(v.StartBuf, 3);
+    EXPECT_EQ(v.StartPos, 4196);
+}
+
+TEST_F(Voices, ReleaseNearTheWrapHasNoCorrection) {
+    table.NoteOn(keyboard, 60, 100, 0);
+    table.SetLastWrapPass(1);
+    table.SetPasses(3);
+    const VoiceState off = V(table.NoteOff(keyboard, 60, 100));
+    EXPECT_EQ(off.StopBuf, 2);
+    EXPECT_EQ(off.StopPos, 4196);
+}
+
+TEST_F(Voices, FreeVoicesFirstThenOldestReleasedThenOldestHeld) {
+    for (std::int32_t i = 0; i < VoiceCount; ++i) {
+        ASSERT_EQ(table.NoteOn(keyboard, 40 + i, 100, static_cast<std::uint32_t>(i * 4)), i);
+    }
+    // Release two notes; the one that started first is taken first, before any held voice.
+    table.NoteOff(keyboard, 40 + 7, 0);
+    table.NoteOff(keyboard, 40 + 3, 0);
+    EXPECT_EQ(table.NoteOn(keyboard, 90, 100, 0), 3);
+    EXPECT_EQ(table.NoteOn(keyboard, 91, 100, 0), 7);
+    // Now all 32 are held: the oldest start is voice 0's.
+    EXPECT_EQ(table.NoteOn(keyboard, 92, 100, 0), 0);
+    const VoiceState stolen = V(0);
+    EXPECT_EQ(stolen.Note, 92);
+    EXPECT_EQ(stolen.Status, VoiceHeld);
+    EXPECT_DOUBLE_EQ(stolen.PitchRatio, PitchRatioFor(92));
+}
+
+TEST_F(Voices, ThirtyThirdHeldNoteIsDroppedWhenAllStartTooLate) {
+    // Cursor 13000: every note starts in pass LastWrapPass + 2, and such a voice is never
+    // taken.
+    for (std::int32_t i = 0; i < VoiceCount; ++i) {
+        ASSERT_EQ(table.NoteOn(keyboard, 60, 100, 13000), i);
+    }
+    EXPECT_EQ(table.NoteOn(keyboard, 61, 100, 0), -1);
+    for (std::int32_t i = 0; i < VoiceCount; ++i) {
+        EXPECT_EQ(V(i).Note, 60);
+    }
+    // Once playback has moved on a pass, the oldest (lowest index on a tie) is taken.
+    SteadyIn(1);
+    EXPECT_EQ(table.NoteOn(keyboard, 61, 100, 0), 0);
+}
+
+TEST_F(Voices, NoteOffMatchesSlotIdentityAndNote) {
+    const std::int32_t first = table.NoteOn(frame, 60, 100, 0);
+    const std::int32_t second = table.NoteOn(frame, 60, 100, 400);
+    const std::int32_t piano = table.NoteOn(keyboard, 60, 100, 0);
+    const std::int32_t semitone = table.NoteOn(frame, 61, 100, 0);
+    // Stop releases the older of the frame's two notes 60, then the other, then nothing.
+    EXPECT_EQ(table.NoteOff(frame, 60, 800), first);
+    EXPECT_EQ(table.NoteOff(frame, 60, 800), second);
+    EXPECT_EQ(table.NoteOff(frame, 60, 800), -1);
+    EXPECT_EQ(V(piano).Status, VoiceHeld);
+    EXPECT_EQ(V(semitone).Status, VoiceHeld);
+    const VoiceState released = V(first);
+    EXPECT_EQ(released.Status, VoiceReleased);
+    EXPECT_EQ(Bytes(released.StopBuf, released.StopPos), Bytes(1, 800 + 4096));
+    EXPECT_EQ(table.NoteOff(keyboard, 60, 0), piano);
+}
+
+TEST_F(Voices, NoteOffOnEqualStartsTakesTheLowerIndex) {
+    table.NoteOn(frame, 60, 100, 0);
+    table.NoteOn(frame, 60, 100, 0);
+    EXPECT_EQ(table.NoteOff(frame, 60, 0), 0);
+}
+
+TEST_F(Voices, StatusText) {
+    const std::string line = "Status: 0  StartBuf: 0  StartPos: 0  StopBuf: 0  StopPos: 0  "
+                             "Note: 1\r\n";
+    std::string expected;
+    for (int i = 0; i < VoiceCount; ++i) {
+        expected += "f: " + std::to_string(i) + "  " + line;
+    }
+    EXPECT_EQ(table.StatusText(), expected);
+
+    SteadyIn(2);
+    table.NoteOn(keyboard, 61, 100, 8000);
+    table.NoteOff(keyboard, 61, 8192);
+    const std::string text = table.StatusText();
+    EXPECT_EQ(text.substr(0, text.find("\r\n") + 2),
+              "f: 0  Status: 1  StartBuf: 3  StartPos: 12096  StopBuf: 3  StopPos: 12288  "
+              "Note: 1.059463094359\r\n");
+    table.NoteOn(keyboard, 48, 100, 0);
+    EXPECT_NE(table.StatusText().find("f: 1  Status: 2  StartBuf: 3  StartPos: 4096  "
+                                      "StopBuf: 0  StopPos: 0  Note: 0."),
+              std::string::npos);
+}
+
+TEST(PitchRatio, HistoricalSemitoneConstant) {
+    EXPECT_EQ(PitchRatioFor(60), 1.0);
+    EXPECT_EQ(static_cast<float>(PitchRatioFor(48)), 0.5f);
+    EXPECT_EQ(static_cast<float>(PitchRatioFor(72)), 2.0f);
+    EXPECT_EQ(static_cast<float>(PitchRatioFor(61)), 1.0594631433486938f);
+}
+
+} // namespace
+} // namespace sonlet

@@ -103,4 +103,16 @@ void TInstrument::LoadWav(const std::string& fileName) {
     Samples[0]->LoadFromWav(fileName);
 }
 
+bool TInstrument::AddWavSample(const std::string& fileName) {
+    InstrumentEditGuard guard(editLock_);
+    if (IsFull()) {
+        return false;
+    }
+    AddSampleUnlocked();
+    TSample& sample = *Samples[static_cast<std::size_t>(CurrentIndex)];
+    sample.LoadFromWav(fileName);
+    sample.ClearMarks();
+    return true;
+}
+
 } // namespace sonlet

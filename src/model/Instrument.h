@@ -78,6 +78,9 @@ public:
     // Saves as XI when the name ends in ".xi"; any other name saves nothing.
     void SaveToFile(const std::string& fileName);
     void LoadWav(const std::string& fileName);
+    // Reads a WAV file into a new sample after the existing ones and makes it current;
+    // false, with nothing added, when 16 samples are held.
+    bool AddWavSample(const std::string& fileName);
     void LoadXi(const std::string& fileName);
     void SaveXi(const std::string& fileName);
     void UnpackParams();

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "support/platform/Folders.h"
+#include "support/platform/Registry.h"
+#include "support/platform/RunOnce.h"
+#include "support/platform/Shell.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace sonlet {
+
+inline constexpr std::string_view UninstallKeyPath =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Sonlet";
+inline constexpr std::string_view InstallListName = "install.txt";
+
+// The folder the developers build in; a program file inside it is never registered.
+std::string DeveloperBuildFolder();
+
+// What the installation bookkeeping works on. The defaults are those of the running program.
+struct InstallContext {
+    Registry& registry = SystemRegistry();
+    std::string programFile = ProgramFilePath();
+    std::string buildFolder = DeveloperBuildFolder();
+    FileRemover& files = SystemFileRemover();
+    RunOnceHost& runOnce = SystemRunOnce();
+    // Shows the program folder when the uninstall cannot find its list.
+    std::function<void(const std::string&)> openFolder = [](const std::string& folder) {
+        RunDocument(folder);
+    };
+};
+
+// Enters the program in the list of installed programs unless it runs from the build folder
+// or is entered already; a program entered anew cancels the deletions a former uninstall
+// left for the next login. Never fails: the editor must start whatever the registry says.
+void RegisterInstallation(const InstallContext& context = {});
+
+// Removes the shortcuts and the files of "install.txt" in the program folder, leaves what
+// resists (the program file itself above all) to the run-once values and removes the entry.
+// Ends with a message box. Throws RegistryError when a run-once value cannot be written.
+void Uninstall(const InstallContext& context = {});
+
+// True when the first argument, in any case, is "/uninstall".
+bool HasUninstallSwitch(int argc, const char* const* argv);
+
+// The start-up bookkeeping, after floating-point masking and before the GUI: registers the
+// installation, then handles "/uninstall" (asks, uninstalls on Yes). Returns the exit code
+// when the program must end here, nullopt when it goes on to the editor.
+std::optional<int> RunInstallationSteps(int argc, const char* const* argv,
+                                        const InstallContext& context = {});
+
+} // namespace sonlet

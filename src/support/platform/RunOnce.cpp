@@ -1,0 +1,193 @@
+#include "support/platform/RunOnce.h"
+
+#include "support/platform/Shell.h"
+
+#ifndef _WIN32
+#include "support/FileIO.h"
+#include "support/Text.h"
+#include "support/platform/ShellFolders.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <span>
+#include <vector>
+#endif
+
+namespace sonlet {
+
+std::string DeleteCommand(const std::string& path) {
+    return std::string(DeleteCommandPrefix) + ShortPathName(path);
+}
+
+#ifdef _WIN32
+
+RunOnceHost& SystemRunOnce() {
+    static RunOnceHost system;
+    return system;
+}
+
+#else
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view ExecutorName = "sonlet-runonce";
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+// One Exec argument: quoted, with the characters the desktop-entry format reserves escaped
+// (first for the quoting, then for the string value). Empty when the path cannot be written
+// there (a control character).
+std::string ExecArgument(std::string_view path) {
+    std::string quoted = "\"";
+    for (const char c : path) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) {
+            return {};
+        }
+        if (c == '"' || c == '`' || c == '$') {
+            quoted += "\\\\";
+        } else if (c == '\\') {
+            quoted += "\\\\\\";
+        } else if (c == '%') {
+            quoted += '%';
+        }
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// Replaces path's content in one rename, so a crash never leaves half a file.
+bool WriteAtomically(const std::string& path, std::string_view text) {
+    std::error_code ec;
+    fs::create_directories(fs::path(path).parent_path(), ec);
+    const std::string temporary = path + ".new";
+    FileHandle out = CreateForWrite(temporary);
+    const bool written =
+        out.IsValid() && out.Write(std::as_bytes(std::span(text))) && out.Sync() && out.Close();
+    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        std::remove(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+RunOncePaths UserRunOncePaths(const std::string& programFile) {
+    RunOncePaths paths;
+    const std::string programFolder = FolderOf(programFile);
+    if (!programFolder.empty()) {
+        paths.installedExecutor = programFolder + SONLET_RUNONCE_FROM_PROGRAM;
+    }
+    if (const std::string data = UserDataFolder(); !data.empty()) {
+        paths.stagedExecutor = JoinPath(JoinPath(data, "sonlet"), ExecutorName);
+    }
+    if (const std::string config = UserConfigFolder(); !config.empty()) {
+        paths.autostartEntry = JoinPath(JoinPath(config, "autostart"), "sonlet-runonce.desktop");
+    }
+    return paths;
+}
+
+void AutostartRunOnce::Prepare() {
+    if (paths_.installedExecutor.empty() || paths_.stagedExecutor.empty()) {
+        return;
+    }
+    // Copy beside the target and rename: an older copy may be running right now.
+    std::error_code ec;
+    const fs::path staged(paths_.stagedExecutor);
+    const fs::path temporary(paths_.stagedExecutor + ".new");
+    fs::create_directories(staged.parent_path(), ec);
+    if (!fs::copy_file(paths_.installedExecutor, temporary, fs::copy_options::overwrite_existing,
+                       ec)) {
+        return;
+    }
+    fs::permissions(temporary,
+                    fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                        fs::perms::others_read | fs::perms::others_exec,
+                    ec);
+    fs::rename(temporary, staged, ec);
+    if (ec) {
+        fs::remove(temporary, ec);
+    }
+}
+
+void AutostartRunOnce::Update(bool pending) {
+    if (paths_.autostartEntry.empty()) {
+        return;
+    }
+    if (!pending) {
+        std::remove(paths_.autostartEntry.c_str());
+        return;
+    }
+    const std::string& executor =
+        FileExists(paths_.stagedExecutor) ? paths_.stagedExecutor : paths_.installedExecutor;
+    const std::string exec = ExecArgument(executor);
+    if (executor.empty() || exec.empty()) {
+        return;
+    }
+    WriteAtomically(paths_.autostartEntry, "[Desktop Entry]\n"
+                                           "Type=Application\n"
+                                           "Name=Sonlet clean-up\n"
+                                           "Comment=Deletes what the Sonlet uninstall left\n"
+                                           "Exec=" +
+                                               exec +
+                                               "\n"
+                                               "Terminal=false\n"
+                                               "NoDisplay=true\n");
+}
+
+RunOnceHost& SystemRunOnce() {
+    static AutostartRunOnce host(UserRunOncePaths(ProgramFilePath()));
+    return host;
+}
+
+std::size_t RunPendingCommands(Registry& registry, const RunOncePaths& paths,
+                               FileRemover& remover) {
+    std::size_t left = 0;
+    if (auto key = registry.OpenKey(RegistryRoot::LocalMachine, RunOnceKeyPath)) {
+        struct Pending {
+            std::string name;
+            std::string folder;
+        };
+        std::vector<Pending> folders;
+        for (const std::string& name : key->ValueNames()) {
+            const std::string command = key->ReadString(name).value_or(std::string());
+            if (StartsWithText(DeleteCommandPrefix, command)) {
+                const std::string target = command.substr(DeleteCommandPrefix.size());
+                if (FolderExists(target)) {
+                    folders.push_back({name, StripTrailingSlash(target)});
+                    continue;
+                }
+                remover.RemoveFile(target);
+            } else {
+                std::fprintf(stderr, "sonlet-runonce: not run: %s\n", command.c_str());
+            }
+            key->DeleteValue(name);
+        }
+        // Deeper folders first, so a parent is empty by the time its turn comes.
+        std::stable_sort(folders.begin(), folders.end(), [](const Pending& a, const Pending& b) {
+            return a.folder.size() > b.folder.size();
+        });
+        for (const Pending& folder : folders) {
+            remover.RemoveFolder(folder.folder);
+            key->DeleteValue(folder.name);
+        }
+        left = key->ValueNames().size();
+    }
+    if (left == 0) {
+        AutostartRunOnce(paths).Update(false);
+        if (!paths.stagedExecutor.empty()) {
+            remover.RemoveFile(paths.stagedExecutor);
+        }
+    }
+    return left;
+}
+
+#endif
+
+} // namespace sonlet

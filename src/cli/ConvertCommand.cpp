@@ -1,0 +1,41 @@
+#include "cli/CliCommand.h"
+#include "cli/CliSupport.h"
+#include "model/Instrument.h"
+#include "support/Report.h"
+
+namespace sonlet::cli {
+
+namespace {
+
+int RunConvert(std::span<const std::string> args) {
+    const ParsedArgs parsed = ParseArgs(args, 2, {"--add", "--name"});
+    const std::string& output = parsed.positional[1];
+    RequireXiName(output);
+    RecordingReporter reporter;
+    TInstrument inst;
+    LoadLikeOpen(inst, parsed.positional[0]);
+    for (const std::string& wav : parsed.All("--add")) {
+        if (!reporter.Quiet()) {
+            break;
+        }
+        if (!inst.AddWavSample(wav)) {
+            ShowError("An instrument holds at most 16 samples");
+        }
+    }
+    if (!reporter.Quiet()) {
+        return ExitFailure;
+    }
+    if (const auto name = parsed.Single("--name")) {
+        inst.InstrumentName = *name;
+    }
+    inst.SetCurrentSample(0);
+    inst.SaveToFile(output);
+    return reporter.Quiet() ? ExitOk : ExitFailure;
+}
+
+} // namespace
+
+extern const CliCommand ConvertCommand;
+const CliCommand ConvertCommand{"convert", "IN OUT.xi [--add WAV]... [--name NAME]", RunConvert};
+
+} // namespace sonlet::cli

@@ -1,0 +1,256 @@
+#include "Json.h"
+#include "RunCli.h"
+#include "TempDir.h"
+#include "WavBuilder.h"
+#include "XiBuilder.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace sonlet {
+namespace {
+
+namespace fs = std::filesystem;
+using testkit::CliResult;
+using testkit::JsonValue;
+using testkit::RunCli;
+using testkit::XiBuilder;
+using testkit::XiSampleSpec;
+
+// FNV-1a over the values as little-endian signed 16-bit pairs, written out here so the
+// tool's hash is checked against an independent computation.
+std::string Fnv(const std::vector<std::int32_t>& values) {
+    std::uint64_t h = 14695981039346656037ULL;
+    for (std::int32_t v : values) {
+        const auto w = static_cast<std::uint16_t>(v);
+        for (std::uint8_t byte :
+             {static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(w >> 8)}) {
+            h = (h ^ byte) * 1099511628211ULL;
+        }
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016" PRIx64, h);
+    return hex;
+}
+
+class Cli : public ::testing::Test {
+protected:
+    // Runs info --json on path and parses its output.
+    JsonValue Info(const std::string& path, int expectedExit = 0) {
+        const CliResult r = RunCli({"info", path, "--json"});
+        EXPECT_EQ(r.exitCode, expectedExit) << r.err;
+        return testkit::ParseJson(r.out);
+    }
+    std::string Wav16(const std::string& name, std::uint16_t channels,
+                      const std::vector<std::int16_t>& values, std::uint32_t rate = 22050) {
+        return dir.Write(name, testkit::WavBuilder::Pcm(channels, rate, 16)
+                                   .DataChunk(testkit::Le16Values(values))
+                                   .Bytes());
+    }
+
+    testkit::TempDir dir;
+};
+
+TEST_F(Cli, InfoJsonDescribesTheWholeInstrument) {
+    XiBuilder xi;
+    xi.name = std::string("Caf\xE9") + '\0' + "hidden";
+    xi.trackerName = "Other tracker       ";
+    xi.version = 0x0101;
+    xi.block[5] = 1; // key map: note 5 plays sample 1
+    xi.block[96] = 0;
+    xi.block[98] = 64;
+    xi.block[100] = 10;
+    xi.block[192] = 2;
+    xi.block[194] = 1;
+    xi.block[200] = 3;
+    xi.block[201] = 4;
+    xi.block[202] = 1;
+    xi.block[205] = 9;
+    xi.block[206] = 0x34;
+    xi.block[207] = 0x02;
+    XiSampleSpec a = XiSampleSpec::Deltas16({100, -200, 300, 32767});
+    a.type = 0x11;
+    a.loopStart = 2;
+    a.loopLength = 4;
+    a.volume = 50;
+    a.panning = 0x90;
+    a.finetune = -20;
+    a.relativeNote = 5;
+    a.name = "Low";
+    XiSampleSpec b = XiSampleSpec::Deltas8({-128, 0, 127});
+    b.name = "High\xFF";
+    xi.samples = {a, b};
+    const JsonValue j = Info(dir.Write("caf.xi", xi.Bytes()));
+
+    EXPECT_EQ(j["format"].Latin1(), "xi");
+    EXPECT_EQ(j["name"].Latin1(), "Caf\xE9");
+    EXPECT_EQ(j["tracker"].Latin1(), "Other tracker       ");
+    EXPECT_EQ(j["version"].Int(), 0x0101);
+    EXPECT_EQ(j["declared_samples"].Int(), 2);
+    EXPECT_EQ(j["current"].Int(), 0);
+    EXPECT_EQ(j["fadeout"].Int(), 0x234);
+    const JsonValue& vol = j["volume_envelope"];
+    EXPECT_EQ(vol["count"].Int(), 2);
+    EXPECT_EQ(vol["sustain"].Int(), 1);
+    EXPECT_TRUE(vol["enabled"].Bool());
+    EXPECT_TRUE(vol["sustain_on"].Bool());
+    EXPECT_FALSE(vol["loop_on"].Bool());
+    ASSERT_EQ(vol["points"].Size(), 12u);
+    EXPECT_EQ(vol["points"][0][1].Int(), 64);
+    EXPECT_EQ(vol["points"][1][0].Int(), 10);
+    EXPECT_TRUE(j["panning_envelope"]["loop_on"].Bool());
+    EXPECT_FALSE(j["panning_envelope"]["enabled"].Bool());
+    EXPECT_EQ(j["vibrato"]["type"].Int(), 1);
+    EXPECT_EQ(j["vibrato"]["rate"].Int(), 9);
+    ASSERT_EQ(j["keymap"].Size(), 96u);
+    EXPECT_EQ(j["keymap"][5].Int(), 1);
+    EXPECT_EQ(j["keymap"][6].Int(), 0);
+
+    ASSERT_EQ(j["samples"].Size(), 2u);
+    const JsonValue& s0 = j["samples"][0];
+    EXPECT_EQ(s0["name"].Latin1(), "Low");
+    EXPECT_EQ(s0["bits"].Int(), 16);
+    EXPECT_EQ(s0["channels"].Int(), 1);
+    EXPECT_EQ(s0["rate"].Int(), 44100);
+    EXPECT_EQ(s0["frames"].Int(), 4);
+    EXPECT_EQ(s0["data_size"].Int(), 8);
+    EXPECT_EQ(s0["loop_type"].Int(), 1);
+    EXPECT_EQ(s0["loop_start"].Int(), 1);
+    EXPECT_EQ(s0["loop_length"].Int(), 2);
+    EXPECT_EQ(s0["volume"].Int(), 50);
+    EXPECT_EQ(s0["panning"].Int(), 16);
+    EXPECT_EQ(s0["finetune"].Int(), 8);
+    EXPECT_EQ(s0["transpose"].Int(), -12);
+    EXPECT_EQ(s0["values_fnv1a64"].Latin1(), Fnv({100, -200, 300, 32767}));
+    const JsonValue& s1 = j["samples"][1];
+    EXPECT_EQ(s1["name"].Latin1(), "High\xFF");
+    EXPECT_EQ(s1["bits"].Int(), 8);
+    EXPECT_EQ(s1["values_fnv1a64"].Latin1(), Fnv({-32768, 0, 32512}));
+    EXPECT_EQ(j["messages"].Size(), 0u);
+
+    const CliResult text = RunCli({"info", dir.File("caf.xi")});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find("Sample 1: \"High"), std::string::npos) << text.out;
+}
+
+TEST_F(Cli, InfoListsTheMessagesOfTheLoadAndFails) {
+    const CliResult missing = RunCli({"info", dir.File("missing.xi"), "--json"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("File not found"), std::string::npos);
+    const JsonValue m = testkit::ParseJson(missing.out);
+    ASSERT_EQ(m["messages"].Size(), 1u);
+    EXPECT_EQ(m["messages"][0].Latin1(), "File not found");
+
+    XiBuilder many;
+    for (int i = 0; i < 17; ++i) {
+        many.samples.push_back(XiSampleSpec::Deltas8({1}));
+    }
+    const JsonValue j = Info(dir.Write("many.xi", many.Bytes()), 1);
+    EXPECT_EQ(j["declared_samples"].Int(), 17);
+    EXPECT_EQ(j["samples"].Size(), 16u);
+    EXPECT_EQ(j["messages"][0].Latin1(), "Only the first 16 samples were loaded");
+
+    const JsonValue w = Info(Wav16("tone.WAV", 2, {1, 2, 3, 4}));
+    EXPECT_EQ(w["format"].Latin1(), "wav");
+    EXPECT_EQ(w["samples"][0]["channels"].Int(), 2);
+    EXPECT_EQ(w["samples"][0]["rate"].Int(), 22050);
+}
+
+TEST_F(Cli, BadArgumentsPrintTheUsageAndExitTwo) {
+    const std::string xi = dir.Write("in.xi", XiBuilder().Bytes());
+    const std::vector<std::vector<std::string>> cases = {
+        {},
+        {"frobnicate"},
+        {"info"},
+        {"info", xi, "--verbose"},
+        {"convert", xi, dir.File("out.wav")},
+        {"convert", xi, dir.File("out.xi"), "--name"},
+        {"apply", xi, dir.File("out.xi")},
+        {"apply", xi, dir.File("out.xi"), "--function", "echo"},
+        {"apply", xi, dir.File("out.xi"), "--function", "reverse", "--range", "5"},
+        {"apply", xi, dir.File("out.xi"), "--function", "reverse", "--range", "a:9"},
+        {"export", xi, dir.File("out.wav"), "--sample", "one"},
+    };
+    for (const auto& args : cases) {
+        const CliResult r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+    }
+    EXPECT_FALSE(fs::exists(dir.File("out.xi")));
+    EXPECT_EQ(RunCli({"--help"}).exitCode, 0);
+}
+
+TEST_F(Cli, ConvertAddsWavSamplesAndNamesTheInstrument) {
+    const std::string in = Wav16("in.wav", 2, {1, 2, 3, 4, 5, 6});
+    const std::string add = Wav16("add.wav", 1, {-7, 8});
+    const std::string out = dir.File("out.xi");
+    const CliResult r = RunCli({"convert", in, out, "--add", add, "--add", add, "--name", "Pad"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const JsonValue j = Info(out);
+    EXPECT_EQ(j["name"].Latin1(), "Pad");
+    EXPECT_EQ(j["current"].Int(), 0);
+    ASSERT_EQ(j["samples"].Size(), 3u);
+    // An XI sample is mono: the stereo sample comes back with twice the frames.
+    EXPECT_EQ(j["samples"][0]["frames"].Int(), 6);
+    EXPECT_EQ(j["samples"][0]["values_fnv1a64"].Latin1(), Fnv({1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(j["samples"][2]["values_fnv1a64"].Latin1(), Fnv({-7, 8}));
+}
+
+TEST_F(Cli, FailedConvertLeavesNoOrOnlyTheOldOutput) {
+    const std::string in = Wav16("in.wav", 1, {1, 2});
+    const std::string out = dir.Write("out.xi", std::vector<std::uint8_t>{42});
+    const CliResult missing = RunCli({"convert", in, out, "--add", dir.File("none.wav")});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_NE(missing.err.find("File not found"), std::string::npos);
+
+    std::vector<std::string> tooMany = {"convert", in, out};
+    for (int i = 0; i < 16; ++i) {
+        tooMany.insert(tooMany.end(), {"--add", in});
+    }
+    const CliResult full = RunCli(tooMany);
+    EXPECT_EQ(full.exitCode, 1);
+    EXPECT_NE(full.err.find("at most 16 samples"), std::string::npos);
+    EXPECT_EQ(testkit::ReadAll(out), std::vector<std::uint8_t>{42});
+
+    fs::create_directory(dir.File("folder.xi"));
+    const CliResult blocked = RunCli({"convert", in, dir.File("folder.xi")});
+    EXPECT_EQ(blocked.exitCode, 1);
+    EXPECT_NE(blocked.err.find("Error opening file for write"), std::string::npos);
+}
+
+TEST_F(Cli, ExportWritesOneSampleAsWav) {
+    XiBuilder xi;
+    xi.samples = {XiSampleSpec::Deltas16({5, 6}), XiSampleSpec::Deltas8({-1, 2, 3})};
+    const std::string in = dir.Write("two.xi", xi.Bytes());
+    const std::string out = dir.File("second.wav");
+    const CliResult r = RunCli({"export", in, out, "--sample", "1"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const JsonValue w = Info(out);
+    EXPECT_EQ(w["samples"][0]["bits"].Int(), 8);
+    EXPECT_EQ(w["samples"][0]["rate"].Int(), 44100);
+    EXPECT_EQ(w["samples"][0]["frames"].Int(), 3);
+    EXPECT_EQ(w["samples"][0]["values_fnv1a64"].Latin1(), Fnv({-256, 512, 768}));
+
+    ASSERT_EQ(RunCli({"export", in, out}).exitCode, 0); // the current sample: 0
+    EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(), Fnv({5, 6}));
+    EXPECT_EQ(RunCli({"export", in, out, "--sample", "2"}).exitCode, 1);
+}
+
+TEST_F(Cli, ApplyRunsOneFunctionOverTheMarkedFrames) {
+    XiBuilder xi;
+    xi.samples = {XiSampleSpec::Deltas16({1, 2, 3, 4, 5, 6, 7, 8})};
+    const std::string in = dir.Write("in.xi", xi.Bytes());
+    const std::string out = dir.File("out.xi");
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "reverse", "--range", "5:2"}).exitCode, 0);
+    EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(), Fnv({1, 2, 6, 5, 4, 3, 7, 8}));
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "flip-by-zero"}).exitCode, 0);
+    EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(),
+              Fnv({254, 253, 252, 251, 250, 249, 248, 247}));
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "silence", "--range", "6:-1"}).exitCode, 0);
+    EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(), Fnv({0, 0, 0, 0, 0, 0, 0, 8}));
+}
+
+} // namespace
+} // namespace sonlet

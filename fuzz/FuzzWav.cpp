@@ -10,8 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     sonlet::TSample sample;
     sample.LoadFromWav(path);
     sample.ClearMarks();
-    const std::int64_t capacity = sample.BytesPerSample == 1 ? sample.Data8.Capacity()
-                                                             : sample.Data16.Capacity();
+    const std::int64_t capacity =
+        sample.BytesPerSample == 1 ? sample.Data8.Capacity() : sample.Data16.Capacity();
     // Every value must lie inside the blocks, and the blocks inside what the file could fill.
     if (sample.NumSamples < 0 || (sample.NumSamples > 0 && sample.NumSamples >= capacity) ||
         sample.DataSize > static_cast<std::int64_t>(size)) {

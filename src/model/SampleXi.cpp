@@ -64,10 +64,11 @@ bool TSample::ReadXiHeader(FileHandle& file) {
     // the file really holds, so a false length never allocates memory.
     SetFormat(1, bytesPerValue, 44100, 0);
     LoopStart = LoadLE32(&bytes[xi::LoopStartOffset]) / bytesPerValue;
-    const std::uint32_t loopBytes = LoadLE32(&bytes[xi::LoopLengthOffset]);
-    LoopLength = loopBytes / bytesPerValue;
+    LoopLength = LoadLE32(&bytes[xi::LoopLengthOffset]) / bytesPerValue;
     const std::uint8_t loopBits = type & xi::TypeLoopMask;
-    if (loopBits == 0 || loopBytes == 0) {
+    // A loop shorter than one value (one byte of a 16-bit sample) is no loop: it would
+    // play nothing, and a save would write it as length 0, which reads back as no loop.
+    if (loopBits == 0 || LoopLength == 0) {
         LoopType = LoopNone;
     } else {
         LoopType = loopBits == 1 ? LoopForward : LoopPingpong;

@@ -14,7 +14,7 @@ namespace {
 
 // Data move through the file in pieces of this many bytes: large enough for few system
 // calls, small enough that decoding finds each piece still in the cache.
-constexpr std::size_t ChunkBytes = std::size_t{1} << 20;
+constexpr std::size_t ChunkBytes = std::size_t{1} << 18;
 
 std::uint8_t ToByte(int value) { return static_cast<std::uint8_t>(value & 0xFF); }
 

@@ -1,6 +1,7 @@
 #include "model/WavWriter.h"
 
 #include "support/AtomicFile.h"
+#include "support/FileIO.h"
 #include "support/Report.h"
 
 #include <algorithm>
@@ -10,20 +11,9 @@ namespace sonlet {
 namespace {
 
 constexpr std::uint32_t DefaultRate = 44100;
+constexpr std::size_t HeaderSize = 44;
 
-void Put16(std::vector<std::uint8_t>& out, std::uint16_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    Put16(out, static_cast<std::uint16_t>(v));
-    Put16(out, static_cast<std::uint16_t>(v >> 16));
-}
-
-void PutText(std::vector<std::uint8_t>& out, std::string_view text) {
-    out.insert(out.end(), text.begin(), text.end());
-}
+void PutText(std::uint8_t* at, std::string_view text) { std::copy(text.begin(), text.end(), at); }
 
 } // namespace
 
@@ -34,38 +24,38 @@ std::vector<std::uint8_t> WavFileBytes(const TSample& sample) {
     const std::uint16_t channels = std::max<std::uint16_t>(sample.Format.nChannels, 1);
     const std::uint32_t rate =
         sample.Format.nSamplesPerSec != 0 ? sample.Format.nSamplesPerSec : DefaultRate;
-    const std::uint16_t align = static_cast<std::uint16_t>(channels * bytesPerValue);
+    const auto align = static_cast<std::uint16_t>(channels * bytesPerValue);
     // A partly held last frame is left out: a WAV file holds whole frames.
     const std::int64_t values =
         sample.Format.nChannels == 0 ? 0 : sample.NumFrames * sample.Format.nChannels;
     const auto dataSize = static_cast<std::uint32_t>(values * bytesPerValue);
     const std::uint32_t pad = dataSize & 1;
 
-    std::vector<std::uint8_t> out;
-    out.reserve(44 + dataSize + pad);
-    PutText(out, "RIFF");
-    Put32(out, 36 + dataSize + pad);
-    PutText(out, "WAVEfmt ");
-    Put32(out, 16);
-    Put16(out, 1);
-    Put16(out, channels);
-    Put32(out, rate);
-    Put32(out, rate * align);
-    Put16(out, align);
-    Put16(out, static_cast<std::uint16_t>(bytesPerValue * 8));
-    PutText(out, "data");
-    Put32(out, dataSize);
+    // Zero-filled, so the pad byte of an odd data size is already in place.
+    std::vector<std::uint8_t> out(HeaderSize + dataSize + pad);
+    std::uint8_t* h = out.data();
+    PutText(h, "RIFF");
+    StoreLE32(h + 4, 36 + dataSize + pad);
+    PutText(h + 8, "WAVEfmt ");
+    StoreLE32(h + 16, 16);
+    StoreLE16(h + 20, 1);
+    StoreLE16(h + 22, channels);
+    StoreLE32(h + 24, rate);
+    StoreLE32(h + 28, rate * align);
+    StoreLE16(h + 32, align);
+    StoreLE16(h + 34, static_cast<std::uint16_t>(bytesPerValue * 8));
+    PutText(h + 36, "data");
+    StoreLE32(h + 40, dataSize);
     const auto count = static_cast<std::size_t>(values);
+    std::uint8_t* data = h + HeaderSize;
     if (eightBit) {
         const auto stored = sample.Data8.Values().first(count);
-        out.insert(out.end(), stored.begin(), stored.end());
-    } else if (count > 0) {
-        for (std::int16_t v : sample.Data16.Values().first(count)) {
-            Put16(out, static_cast<std::uint16_t>(v));
+        std::copy(stored.begin(), stored.end(), data);
+    } else {
+        const auto stored = sample.Data16.Values().first(count);
+        for (std::size_t i = 0; i < count; ++i) {
+            StoreLE16(data + 2 * i, static_cast<std::uint16_t>(stored[i]));
         }
-    }
-    if (pad != 0) {
-        out.push_back(0);
     }
     return out;
 }

@@ -32,7 +32,8 @@ std::string ResolveTarget(const std::string& target) {
     return target;
 }
 
-std::string UniqueSuffix() {
+// The new file goes into the target's folder, so the final rename never crosses devices.
+std::string TempPathFor(const std::string& target) {
     static std::atomic<unsigned> counter{0};
     const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
 #ifdef _WIN32
@@ -40,14 +41,15 @@ std::string UniqueSuffix() {
 #else
     const long pid = ::getpid();
 #endif
-    return std::to_string(pid) + "-" + std::to_string(counter++) + "-" +
-           std::to_string(static_cast<unsigned long long>(ticks) % 1000000007ULL);
-}
-
-// The new file goes into the target's folder, so the final rename never crosses devices.
-std::string TempPathFor(const std::string& target) {
     const fs::path path(target);
-    const std::string name = "." + path.filename().string() + ".sonlet-" + UniqueSuffix();
+    std::string name = ".";
+    name.append(path.filename().string());
+    name.append(".sonlet-");
+    name.append(std::to_string(pid));
+    name.append("-");
+    name.append(std::to_string(counter++));
+    name.append("-");
+    name.append(std::to_string(static_cast<unsigned long long>(ticks) % 1000000007ULL));
     return (path.parent_path() / name).string();
 }
 
@@ -70,11 +72,8 @@ bool IsWritable(const std::string& path) {
 // Makes the rename itself durable; a failure here no longer endangers any data.
 void SyncFolderOf(const std::string& path) {
 #ifndef _WIN32
-    std::string folder = fs::path(path).parent_path().string();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC);
+    const std::string parent = fs::path(path).parent_path().string();
+    const int fd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);

@@ -1,12 +1,11 @@
 #include "support/platform/Installation.h"
 
-#include "support/FileIO.h"
 #include "support/Report.h"
 #include "support/Text.h"
 #include "support/platform/ShellFolders.h"
+#include "support/platform/TextFile.h"
 
 #include <algorithm>
-#include <span>
 #include <vector>
 
 namespace sonlet {
@@ -48,24 +47,12 @@ bool NamesFolder(std::string_view line) {
 
 // The lines of the list, without line ends and blank lines; nullopt when it cannot be read.
 std::optional<std::vector<std::string>> ReadInstallList(const std::string& path) {
-    FileHandle file = OpenForRead(path);
-    const std::int64_t size = file.Size();
-    if (!file.IsValid() || size < 0 || size > MaxInstallListSize) {
-        return std::nullopt;
-    }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    if (file.Read(std::as_writable_bytes(std::span(text))) != text.size()) {
+    const FileText list = ReadWholeFile(path, MaxInstallListSize);
+    if (list.status != FileText::Status::Read) {
         return std::nullopt;
     }
     std::vector<std::string> lines;
-    std::string_view rest = text;
-    while (!rest.empty()) {
-        const std::size_t end = rest.find('\n');
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    for (const std::string_view line : SplitLines(list.text)) {
         if (!line.empty()) {
             lines.emplace_back(line);
         }

@@ -3,14 +3,13 @@
 #include "support/platform/Shell.h"
 
 #ifndef _WIN32
-#include "support/FileIO.h"
 #include "support/Text.h"
 #include "support/platform/ShellFolders.h"
+#include "support/platform/TextFile.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <span>
 #include <vector>
 #endif
 
@@ -59,21 +58,6 @@ std::string ExecArgument(std::string_view path) {
         quoted += c;
     }
     return quoted + "\"";
-}
-
-// Replaces path's content in one rename, so a crash never leaves half a file.
-bool WriteAtomically(const std::string& path, std::string_view text) {
-    std::error_code ec;
-    fs::create_directories(fs::path(path).parent_path(), ec);
-    const std::string temporary = path + ".new";
-    FileHandle out = CreateForWrite(temporary);
-    const bool written =
-        out.IsValid() && out.Write(std::as_bytes(std::span(text))) && out.Sync() && out.Close();
-    if (!written || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -130,15 +114,15 @@ void AutostartRunOnce::Update(bool pending) {
     if (executor.empty() || exec.empty()) {
         return;
     }
-    WriteAtomically(paths_.autostartEntry, "[Desktop Entry]\n"
-                                           "Type=Application\n"
-                                           "Name=Sonlet clean-up\n"
-                                           "Comment=Deletes what the Sonlet uninstall left\n"
-                                           "Exec=" +
-                                               exec +
-                                               "\n"
-                                               "Terminal=false\n"
-                                               "NoDisplay=true\n");
+    ReplaceFile(paths_.autostartEntry, "[Desktop Entry]\n"
+                                       "Type=Application\n"
+                                       "Name=Sonlet clean-up\n"
+                                       "Comment=Deletes what the Sonlet uninstall left\n"
+                                       "Exec=" +
+                                           exec +
+                                           "\n"
+                                           "Terminal=false\n"
+                                           "NoDisplay=true\n");
 }
 
 RunOnceHost& SystemRunOnce() {

@@ -3,12 +3,11 @@
 #ifdef _WIN32
 #include "support/platform/Registry.h"
 #else
-#include "support/FileIO.h"
 #include "support/Text.h"
+#include "support/platform/TextFile.h"
 
 #include <cstdlib>
 #include <pwd.h>
-#include <span>
 #include <unistd.h>
 #endif
 
@@ -49,10 +48,7 @@ std::string UnderHome(std::string_view relative) {
 std::string DesktopFromUserDirs(std::string_view text) {
     constexpr std::string_view key = "XDG_DESKTOP_DIR=\"";
     std::string found;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    for (std::string_view line : SplitLines(text)) {
         while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
             line.remove_prefix(1);
         }
@@ -88,16 +84,11 @@ std::string DesktopFromUserDirs(std::string_view text) {
 std::string DesktopFolder() {
     const std::string config = UserConfigFolder();
     if (!config.empty()) {
-        FileHandle file = OpenForRead(JoinPath(config, "user-dirs.dirs"));
         // user-dirs.dirs holds a dozen short lines; a larger file is not one.
         constexpr std::int64_t MaxSize = 64 * 1024;
-        const std::int64_t size = file.Size();
-        if (file.IsValid() && size > 0 && size <= MaxSize) {
-            std::string text(static_cast<std::size_t>(size), '\0');
-            text.resize(file.Read(std::as_writable_bytes(std::span(text))));
-            if (std::string desktop = DesktopFromUserDirs(text); !desktop.empty()) {
-                return desktop;
-            }
+        const FileText dirs = ReadWholeFile(JoinPath(config, "user-dirs.dirs"), MaxSize);
+        if (std::string desktop = DesktopFromUserDirs(dirs.text); !desktop.empty()) {
+            return desktop;
         }
     }
     return UnderHome("Desktop");

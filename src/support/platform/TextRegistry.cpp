@@ -1,18 +1,16 @@
 #include "support/platform/TextRegistry.h"
 
-#include "support/FileIO.h"
 #include "support/Text.h"
 #include "support/platform/ShellFolders.h"
+#include "support/platform/TextFile.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <optional>
-#include <span>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 
 namespace sonlet {
 
@@ -132,13 +130,7 @@ std::optional<Value> ParseValueLine(std::string_view line) {
 // Lines that fit no form (a hand edit gone wrong) are skipped; values before any section too.
 Document Parse(std::string_view text) {
     Document doc;
-    while (!text.empty()) {
-        const std::size_t end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    for (const std::string_view line : SplitLines(text)) {
         if (line.size() >= 2 && line.front() == '[' && line.back() == ']') {
             doc.push_back({std::string(line.substr(1, line.size() - 2)), {}});
         } else if (auto value = ParseValueLine(line); value && !doc.empty()) {
@@ -164,50 +156,22 @@ std::string_view RootName(RegistryRoot root) {
     return root == RegistryRoot::CurrentUser ? "HKEY_CURRENT_USER" : "HKEY_LOCAL_MACHINE";
 }
 
+// The store is a few keys; a file far larger than that is not one.
+constexpr std::int64_t MaxStoreSize = 16 * 1024 * 1024;
+
 // The file's sections; an empty document when the file does not exist yet, nullopt when it
 // exists but cannot be read (then nothing may be written over it either).
 std::optional<Document> Load(const std::string& file) {
-    FileHandle handle = OpenForRead(file);
-    const int openError = errno;
-    if (!handle.IsValid()) {
-        return openError == ENOENT || openError == ENOTDIR ? std::optional<Document>(Document{})
-                                                           : std::nullopt;
+    const FileText read = ReadWholeFile(file, MaxStoreSize);
+    switch (read.status) {
+    case FileText::Status::Read:
+        return Parse(read.text);
+    case FileText::Status::Missing:
+        return Document{};
+    case FileText::Status::Failed:
+        break;
     }
-    const std::int64_t size = handle.Size();
-    if (size < 0) {
-        return std::nullopt;
-    }
-    std::string text(static_cast<std::size_t>(size), '\0');
-    const std::size_t got = handle.Read(std::as_writable_bytes(std::span(text)));
-    if (got != text.size()) {
-        return std::nullopt;
-    }
-    return Parse(text);
-}
-
-bool SyncFolder(const std::string& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool synced = ::fsync(fd) == 0;
-    ::close(fd);
-    return synced;
-}
-
-bool Save(const std::string& folder, const std::string& file, const Document& doc,
-          std::string_view rootName) {
-    const std::string temporary = file + ".new";
-    const std::string text = Format(doc, rootName);
-    FileHandle out = CreateForWrite(temporary);
-    const bool written =
-        out.IsValid() && out.Write(std::as_bytes(std::span(text))) && out.Sync() && out.Close();
-    if (!written || std::rename(temporary.c_str(), file.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    SyncFolder(folder);
-    return true;
+    return std::nullopt;
 }
 
 // Holds the store's lock file for the duration of one change.
@@ -262,7 +226,7 @@ bool Modify(const std::string& folder, RegistryRoot root, const std::string& fil
     if (!doc || !change(*doc)) {
         return false;
     }
-    return Save(folder, file, *doc, RootName(root));
+    return ReplaceFile(file, Format(*doc, RootName(root)));
 }
 
 } // namespace

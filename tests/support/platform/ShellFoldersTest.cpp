@@ -43,12 +43,6 @@ TEST(ShellFolders, DesktopComesFromUserDirs) {
     EXPECT_EQ(GetShellFolder("Desktop"), home.Home() + "/Desktop");
 }
 
-TEST(ShellFolders, JoinPathAddsOneSeparator) {
-    EXPECT_EQ(JoinPath("/a", "b"), "/a/b");
-    EXPECT_EQ(JoinPath("/a/", "b"), "/a/b");
-    EXPECT_EQ(JoinPath("", "b"), "b");
-}
-
 TEST(Shell, TheProgramFileIsTheRunningExecutable) {
     const std::string program = ProgramFilePath();
     ASSERT_FALSE(program.empty());

@@ -126,15 +126,9 @@ void TEnvelopePanel::resizeEvent(QResizeEvent* event) {
     UpdateEnvelope();
 }
 
-void TEnvelopePanel::mousePressEvent(QMouseEvent* event) {
-    PanelMouseDown(ToInput(*event));
-}
-void TEnvelopePanel::mouseMoveEvent(QMouseEvent* event) {
-    PanelMouseMove(ToInput(*event));
-}
-void TEnvelopePanel::mouseReleaseEvent(QMouseEvent* event) {
-    PanelMouseUp(ToInput(*event));
-}
+void TEnvelopePanel::mousePressEvent(QMouseEvent* event) { PanelMouseDown(ToInput(*event)); }
+void TEnvelopePanel::mouseMoveEvent(QMouseEvent* event) { PanelMouseMove(ToInput(*event)); }
+void TEnvelopePanel::mouseReleaseEvent(QMouseEvent* event) { PanelMouseUp(ToInput(*event)); }
 
 void TEnvelopePanel::PanelMouseDown(const MouseInput& input) {
     if (input.Button != Qt::LeftButton || !editor_.Bound()) {
@@ -165,9 +159,7 @@ void TEnvelopePanel::PanelMouseMove(const MouseInput& input) {
     }
 }
 
-void TEnvelopePanel::PanelMouseUp(const MouseInput&) {
-    editor_.ReleasePlot();
-}
+void TEnvelopePanel::PanelMouseUp(const MouseInput&) { editor_.ReleasePlot(); }
 
 void TEnvelopePanel::PointMouseDown(TShape& marker, const MouseInput& input) {
     if (input.Button == Qt::LeftButton) {
@@ -206,8 +198,6 @@ void TEnvelopePanel::PointMouseMove(TShape& marker, const MouseInput& input) {
     }
 }
 
-void TEnvelopePanel::PointMouseUp(TShape&, const MouseInput&) {
-    editor_.ReleasePoint();
-}
+void TEnvelopePanel::PointMouseUp(TShape&, const MouseInput&) { editor_.ReleasePoint(); }
 
 } // namespace sonlet

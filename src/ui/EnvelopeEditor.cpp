@@ -7,9 +7,7 @@ namespace sonlet {
 
 namespace {
 
-std::int32_t Truncate(double value) {
-    return static_cast<std::int32_t>(std::trunc(value));
-}
+std::int32_t Truncate(double value) { return static_cast<std::int32_t>(std::trunc(value)); }
 
 } // namespace
 
@@ -68,8 +66,8 @@ bool TEnvelopeEditor::KeepPointsInOrder() {
     for (std::int32_t i = 0; i < Count(); ++i) {
         EnvelopePoint& p = (*Points)[static_cast<std::size_t>(i)];
         // At the top of the 16-bit range a point can only be pushed as far as 65535.
-        if (prev >= p.X && prev < 65535) {
-            p.X = static_cast<std::uint16_t>(prev + 1);
+        if (prev >= p.X && p.X != 65535) {
+            p.X = static_cast<std::uint16_t>(std::min(prev + 1, 65535));
             moved = true;
         }
         prev = p.X;

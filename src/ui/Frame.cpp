@@ -56,7 +56,8 @@ TfrSonlet::TfrSonlet(QWidget* parent) : QWidget(parent) {
     PageControl1 = new QTabWidget(pnMain);
     PageControl1->setObjectName("PageControl1");
     PageControl1->setTabPosition(QTabWidget::South);
-    PageControl1->setDocumentMode(false);
+    // The tabs' content is clipped in a narrow window rather than widening the window.
+    PageControl1->setMinimumWidth(320);
     mainLayout->addWidget(PageControl1, 1);
     BuildSampleTab();
     BuildInstrumentTab();
@@ -118,7 +119,7 @@ void TfrSonlet::BuildSampleList() {
     gbSamples = new QGroupBox(" Samples ", Panel2);
     outer->addWidget(gbSamples);
     auto* inner = new QVBoxLayout(gbSamples);
-    inner->setContentsMargins(4, 2, 4, 2);
+    inner->setContentsMargins(3, 2, 3, 2);
     inner->setSpacing(1);
     lbSamples = new QListWidget(gbSamples);
     lbSamples->setObjectName("lbSamples");
@@ -130,10 +131,13 @@ void TfrSonlet::BuildSampleList() {
     ToolBar2->setObjectName("ToolBar2");
     ToolBar2->setIconSize(QSize(16, 16));
     ToolBar2->setMovable(false);
-    ToolBar2->setStyleSheet("QToolBar { border: 0px; padding: 0px; spacing: 1px; }");
+    ToolBar2->setStyleSheet("QToolBar { border: 0px; padding: 0px; spacing: 0px; }"
+                            "QToolButton { padding: 2px; margin: 0px; }");
     const auto add = [this](ToolIcon icon, const QString& tip) {
         QAction* action = ToolBar2->addAction(MakeToolIcon(icon), tip);
         action->setToolTip(tip);
+        // Six buttons share the list's width; the style's default size would hide one.
+        ToolBar2->widgetForAction(action)->setFixedSize(22, 22);
         return action;
     };
     tbSampleNew = add(ToolIcon::New, "Add a sample");
@@ -156,6 +160,8 @@ void TfrSonlet::BuildSampleTab() {
     pnSample->setObjectName("pnSample");
     PageControl1->addTab(pnSample, "Sample");
     auto* row = new QHBoxLayout(pnSample);
+    // A narrow window clips the groups instead of forcing the whole window wider.
+    row->setSizeConstraint(QLayout::SetNoConstraint);
     row->setContentsMargins(4, 2, 4, 2);
     row->setSpacing(6);
 
@@ -169,14 +175,14 @@ void TfrSonlet::BuildSampleTab() {
         formatLayout->addWidget(label);
     }
     formatLayout->addStretch(1);
-    format->setMinimumWidth(130);
+    format->setMinimumWidth(110);
     row->addWidget(format);
 
     const auto labelledBar = [](QGridLayout& grid, int gridRow, QLabel*& label, QSlider*& bar,
                                 QWidget* parent, const QString& text, int lo, int hi, int start) {
         label = new QLabel(text + QString::number(start), parent);
         bar = MakeTrackBar(parent, lo, hi, start);
-        bar->setMinimumWidth(120);
+        bar->setMinimumWidth(80);
         grid.addWidget(label, gridRow, 0);
         grid.addWidget(bar, gridRow + 1, 0);
     };
@@ -245,19 +251,28 @@ void TfrSonlet::BuildSampleTab() {
 }
 
 void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
-                                   std::array<QToolButton*, 4>& zoomButtons, bool panning) {
-    constexpr int EnvLeft = 8;
-    constexpr int EnvTop = 18;
+                                   std::array<QToolButton*, 4>& zoomButtons,
+                                   std::array<QCheckBox*, 3>& flags, bool panning) {
     constexpr int EnvWidth = 305;
     constexpr int EnvHeight = 65;
-    constexpr int ZoomLeft = 312;
-    envelope = new TEnvelopePanel(&group);
-    envelope->setGeometry(EnvLeft, EnvTop, EnvWidth, EnvHeight);
+    auto* grid = new QGridLayout(&group);
+    grid->setContentsMargins(8, 4, 6, 2);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(2);
 
+    envelope = new TEnvelopePanel(&group);
+    envelope->setFixedHeight(EnvHeight);
+    // Narrow windows get a narrower plot rather than a cut-off one.
+    envelope->setMinimumWidth(150);
+    envelope->setMaximumWidth(EnvWidth);
+    envelope->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    grid->addWidget(envelope, 0, 0);
+
+    auto* zoomColumn = new QVBoxLayout;
+    zoomColumn->setSpacing(0);
     auto* buttons = new QButtonGroup(&group);
     buttons->setExclusive(true);
     const std::array<int, 4> factors{8, 4, 2, 1};
-    const int buttonHeight = EnvHeight / 4;
     for (std::size_t i = 0; i < factors.size(); ++i) {
         auto* button = new QToolButton(&group);
         button->setText("x" + QString::number(factors[i]));
@@ -265,9 +280,9 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
         button->setCheckable(true);
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
-        button->setGeometry(ZoomLeft, EnvTop + static_cast<int>(i) * buttonHeight, 26,
-                            buttonHeight);
+        button->setFixedSize(28, EnvHeight / 4);
         buttons->addButton(button);
+        zoomColumn->addWidget(button);
         zoomButtons[i] = button;
         connect(button, &QToolButton::clicked, this, [this, button, panning] {
             if (panning) {
@@ -278,25 +293,40 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
         });
     }
     zoomButtons[panning ? 1 : 0]->setChecked(true);
+    grid->addLayout(zoomColumn, 0, 1, Qt::AlignTop);
+
+    auto* checkRow = new QHBoxLayout;
+    checkRow->setSpacing(8);
+    const std::array<const char*, 3> captions{"Enabled", "Sustain", "Loop"};
+    for (std::size_t i = 0; i < flags.size(); ++i) {
+        flags[i] = new QCheckBox(captions[i], &group);
+        checkRow->addWidget(flags[i]);
+    }
+    checkRow->addStretch(1);
+    grid->addLayout(checkRow, 1, 0, 1, 2);
+    grid->setRowStretch(2, 1);
+    group.setMaximumWidth(EnvWidth + 40);
 }
 
 void TfrSonlet::BuildInstrumentTab() {
     pnInstrument = new QWidget;
     pnInstrument->setObjectName("pnInstrument");
     PageControl1->addTab(pnInstrument, "Instument");
+    auto* row = new QHBoxLayout(pnInstrument);
+    row->setSizeConstraint(QLayout::SetNoConstraint);
+    row->setContentsMargins(8, 2, 4, 2);
+    row->setSpacing(7);
 
-    constexpr int GroupTop = 2;
-    constexpr int GroupHeight = 110;
-    constexpr int CheckTop = 86;
     gbVolumeEnvelope = new QGroupBox(" Volume envelope ", pnInstrument);
-    gbVolumeEnvelope->setGeometry(8, GroupTop, 345, GroupHeight);
     gbPanningEnvelope = new QGroupBox(" Panning envelope ", pnInstrument);
-    gbPanningEnvelope->setGeometry(360, GroupTop, 345, GroupHeight);
-
     std::array<QToolButton*, 4> volZoom{};
     std::array<QToolButton*, 4> panZoom{};
-    BuildEnvelopeGroup(*gbVolumeEnvelope, envVol, volZoom, false);
-    BuildEnvelopeGroup(*gbPanningEnvelope, envPan, panZoom, true);
+    std::array<QCheckBox*, 3> volFlags{};
+    std::array<QCheckBox*, 3> panFlags{};
+    BuildEnvelopeGroup(*gbVolumeEnvelope, envVol, volZoom, volFlags, false);
+    BuildEnvelopeGroup(*gbPanningEnvelope, envPan, panZoom, panFlags, true);
+    row->addWidget(gbVolumeEnvelope, 1);
+    row->addWidget(gbPanningEnvelope, 1);
     envVol->setObjectName("envVol");
     envPan->setObjectName("envPan");
     envPan->Tag = 1;
@@ -308,18 +338,12 @@ void TfrSonlet::BuildInstrumentTab() {
     sbZoom4a = panZoom[1];
     sbZoom2a = panZoom[2];
     sbZoom1a = panZoom[3];
-
-    const auto checks = [CheckTop](QGroupBox* group, QCheckBox*& enabled, QCheckBox*& sustain,
-                                   QCheckBox*& loop) {
-        enabled = new QCheckBox("Enabled", group);
-        sustain = new QCheckBox("Sustain", group);
-        loop = new QCheckBox("Loop", group);
-        enabled->setGeometry(8, CheckTop, 100, 20);
-        sustain->setGeometry(116, CheckTop, 100, 20);
-        loop->setGeometry(224, CheckTop, 80, 20);
-    };
-    checks(gbVolumeEnvelope, cbVEEnabled, cbVESustain, cbVELoop);
-    checks(gbPanningEnvelope, cbPEEnabled, cbPESustain, cbPELoop);
+    cbVEEnabled = volFlags[0];
+    cbVESustain = volFlags[1];
+    cbVELoop = volFlags[2];
+    cbPEEnabled = panFlags[0];
+    cbPESustain = panFlags[1];
+    cbPELoop = panFlags[2];
     connect(cbVEEnabled, &QCheckBox::clicked, this, [this] { cbVEEnabledClick(); });
     connect(cbVESustain, &QCheckBox::clicked, this, [this] { cbVESustainClick(); });
     connect(cbVELoop, &QCheckBox::clicked, this, [this] { cbVELoopClick(); });
@@ -328,11 +352,17 @@ void TfrSonlet::BuildInstrumentTab() {
     connect(cbPELoop, &QCheckBox::clicked, this, [this] { cbPELoopClick(); });
 
     gbFadeout = new QGroupBox(" Fadeout ", pnInstrument);
-    gbFadeout->setGeometry(710, GroupTop, 180, GroupHeight);
+    gbFadeout->setMinimumWidth(120);
+    gbFadeout->setMaximumWidth(200);
+    auto* fadeLayout = new QVBoxLayout(gbFadeout);
+    fadeLayout->setSpacing(2);
     lbVolFadeout = new QLabel("Volume fadeout: 0", gbFadeout);
-    lbVolFadeout->setGeometry(10, 22, 160, 18);
     tbVolFadeout = MakeTrackBar(gbFadeout, 0, 2047, 0);
-    tbVolFadeout->setGeometry(8, 42, 164, 22);
+    fadeLayout->addWidget(lbVolFadeout);
+    fadeLayout->addWidget(tbVolFadeout);
+    fadeLayout->addStretch(1);
+    row->addWidget(gbFadeout, 1);
+    row->addStretch(0);
     connect(tbVolFadeout, &QSlider::valueChanged, this, [this] { tbVolFadeoutChange(); });
 }
 
@@ -359,9 +389,7 @@ bool TfrSonlet::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void TfrSonlet::SetStatus(int panel, const QString& text) {
-    emit StatusChanged(panel, text);
-}
+void TfrSonlet::SetStatus(int panel, const QString& text) { emit StatusChanged(panel, text); }
 
 WaveColors TfrSonlet::Colors() const {
     return {BackgroundColor, SelectionColor, AccentColor, CenterLineColor, WaveColor};

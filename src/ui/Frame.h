@@ -213,7 +213,8 @@ private:
     void BuildSampleTab();
     void BuildInstrumentTab();
     void BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
-                            std::array<QToolButton*, 4>& zoomButtons, bool panning);
+                            std::array<QToolButton*, 4>& zoomButtons,
+                            std::array<QCheckBox*, 3>& flags, bool panning);
     void BuildPianoTab();
     void SetLoopType(std::uint8_t type);
     void SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box, TEnvelopePanel& envelope);

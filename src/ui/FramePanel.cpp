@@ -29,9 +29,7 @@ std::int32_t To32(std::int64_t value) {
         value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
-bool IsBlackKey(int n) {
-    return n == 1 || n == 3 || n == 6 || n == 8 || n == 10;
-}
+bool IsBlackKey(int n) { return n == 1 || n == 3 || n == 6 || n == 8 || n == 10; }
 
 } // namespace
 
@@ -42,9 +40,7 @@ void TfrSonlet::SetInstrument(TInstrument* instrument) {
     envPan->SetEditLock(lock);
 }
 
-void TfrSonlet::SetPlayer(TWavePlayer* player) {
-    Player = player;
-}
+void TfrSonlet::SetPlayer(TWavePlayer* player) { Player = player; }
 
 void TfrSonlet::InitEditor() {
     pnMain->setFixedHeight(150);
@@ -293,15 +289,9 @@ void TfrSonlet::SetLoopType(std::uint8_t type) {
     UpdateView(-1);
 }
 
-void TfrSonlet::rbNoLoopClick() {
-    SetLoopType(LoopNone);
-}
-void TfrSonlet::rbLoopForwardClick() {
-    SetLoopType(LoopForward);
-}
-void TfrSonlet::rbLoopPingPongClick() {
-    SetLoopType(LoopPingpong);
-}
+void TfrSonlet::rbNoLoopClick() { SetLoopType(LoopNone); }
+void TfrSonlet::rbLoopForwardClick() { SetLoopType(LoopForward); }
+void TfrSonlet::rbLoopPingPongClick() { SetLoopType(LoopPingpong); }
 
 void TfrSonlet::SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box,
                                 TEnvelopePanel& envelope) {

@@ -12,9 +12,7 @@ namespace sonlet {
 namespace {
 
 // Columns far outside the lane are drawn at its edge so that no coordinate overflows.
-std::int32_t ClipColumn(std::int32_t x, std::int32_t width) {
-    return std::clamp(x, -1, width + 1);
-}
+std::int32_t ClipColumn(std::int32_t x, std::int32_t width) { return std::clamp(x, -1, width + 1); }
 
 void PaintDottedColumn(QPainter& painter, std::int32_t x, std::int32_t height, const QColor& dot,
                        const QColor& gap) {

@@ -14,9 +14,7 @@ MouseInput ToInput(const QMouseEvent& event) {
 
 } // namespace
 
-TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void TPaintBox::paintEvent(QPaintEvent*) {
     if (OnPaint) {

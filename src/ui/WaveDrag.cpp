@@ -11,9 +11,7 @@ bool WithinOnePixel(std::int32_t markerX, std::int32_t x) {
            markerX <= static_cast<std::int64_t>(x) + 1;
 }
 
-bool HasLoop(const TSample& sample) {
-    return sample.LoopStartPos >= 0;
-}
+bool HasLoop(const TSample& sample) { return sample.LoopStartPos >= 0; }
 
 } // namespace
 

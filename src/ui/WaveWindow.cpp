@@ -51,9 +51,7 @@ std::int32_t WaveWindow::FrameToX(std::int64_t frame) const {
     return ClampToInt32(((frame - First) * Width) / d);
 }
 
-double MaxZoomFor(std::int64_t frames) {
-    return std::max(1.0, static_cast<double>(frames) / 2.0);
-}
+double MaxZoomFor(std::int64_t frames) { return std::max(1.0, static_cast<double>(frames) / 2.0); }
 
 WaveScroll MakeWaveScroll(std::int64_t frames, std::int64_t pageFrames) {
     WaveScroll s;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/Instrument.h"
+#include "playback/VoiceTable.h"
 #include "ui/LanePainter.h"
 #include "ui/PaintBox.h"
 #include "ui/WaveDrag.h"
@@ -67,7 +68,7 @@ public:
     TSample* Sample() const;
 
     // The frame's instrument slot: voices started by the frame's Play read it.
-    std::atomic<TInstrument*> Slot{nullptr};
+    InstrumentSlot Slot{nullptr};
     // The player used by Play and Stop; none until SetPlayer.
     TWavePlayer* Player = nullptr;
 

@@ -1,0 +1,253 @@
+#include "FrameTestKit.h"
+#include "ui/EnvPanel.h"
+
+#include <QAction>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace sonlet;
+using namespace sonlet::uitest;
+
+class FramePanelTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void emptySampleShowsItsFormatAndGetsAValidLoop() {
+        ShownFrame f([](TInstrument& inst) { inst.AddSample(); });
+        TSample& s = f.Sample();
+        QCOMPARE(f.frame.lbFormat->text(), QString("16 bit, stereo"));
+        QCOMPARE(f.frame.lbFreq->text(), QString("0 Hz"));
+        QCOMPARE(f.frame.lbNumFrames->text(), QString("0 frames"));
+        QCOMPARE(f.frame.lbSamples->item(0)->text(), QString("1:"));
+        // A new sample (loop start -1, length 0) is given the nearest valid loop.
+        QCOMPARE(s.LoopStart, 0);
+        QCOMPARE(s.LoopLength, 1);
+        QCOMPARE(f.frame.lbLoopStart->text(), QString("Loop start: 0"));
+        QCOMPARE(f.frame.lbLoopLen->text(), QString("Loop length: 1"));
+    }
+
+    void showingClampsAndWritesBackOnlyWhatClampingChanged() {
+        ShownFrame f([](TInstrument& inst) {
+            TSample& s = AddSample(inst, 1000);
+            s.Volume = 80;
+            s.Panning = -100;
+            s.Finetune = 17;
+            s.SampleName = "Lead";
+            inst.Fadeout = 3000;
+        });
+        TSample& s = f.Sample();
+        QCOMPARE(f.frame.tbVolume->value(), 64);
+        QCOMPARE(int(s.Volume), 64);
+        QCOMPARE(f.frame.lbSampleVolume->text(), QString("Volume: 64"));
+        QCOMPARE(int(s.Panning), -100);
+        QCOMPARE(f.frame.lbSamplePanning->text(), QString("Panning: -100"));
+        QCOMPARE(f.frame.lbSampleFinetune->text(), QString("Finetune: 17"));
+        QCOMPARE(int(f.inst.Fadeout), 2047);
+        QCOMPARE(f.frame.tbVolFadeout->value(), 2047);
+        QCOMPARE(f.frame.lbVolFadeout->text(), QString("Volume fadeout: 2047"));
+        QCOMPARE(f.frame.lbNumFrames->text(), QString("1000 frames"));
+        QCOMPARE(f.frame.lbFreq->text(), QString("44100 Hz"));
+        QCOMPARE(f.frame.lbFormat->text(), QString("16 bit, mono"));
+        QCOMPARE(f.frame.lbSamples->item(0)->text(), QString("1:Lead"));
+
+        // Loops that do not fit their bars.
+        const auto show = [&](std::int64_t start, std::int64_t length) {
+            s.SetLoopType(LoopForward);
+            s.SetLoopStart(start);
+            s.SetLoopLength(length);
+            f.frame.UpdateView(-1);
+        };
+        show(0, 1000); // the whole sample: the length loses two frames
+        QCOMPARE(s.LoopStart, 0);
+        QCOMPARE(s.LoopLength, 998);
+        show(100, 900); // ends on the last frame: moves left one, one frame shorter
+        QCOMPARE(s.LoopStart, 99);
+        QCOMPARE(s.LoopLength, 899);
+        QCOMPARE(s.LoopEndPos, 1000 - 3);
+        QCOMPARE(f.frame.lbLoopStart->text(), QString("Loop start: 99"));
+        QCOMPARE(f.frame.lbLoopLen->text(), QString("Loop length: 899"));
+        show(300, 0);
+        QCOMPARE(s.LoopStart, 300);
+        QCOMPARE(s.LoopLength, 1);
+        show(250, 400); // fits: nothing is written
+        QCOMPARE(s.LoopStart, 250);
+        QCOMPARE(s.LoopLength, 400);
+        QCOMPARE(f.frame.tbLoopStart->maximum(), 1000 - 1 - 400);
+        QCOMPARE(f.frame.tbLoopLen->maximum(), 1000 - 250 - 2);
+    }
+
+    void switchingSamplesKeepsLoopsThatFit() {
+        ShownFrame f([](TInstrument& inst) {
+            TSample& big = AddSample(inst, 100000);
+            big.SetLoopType(LoopForward);
+            big.SetLoopStart(90000);
+            big.SetLoopLength(5000);
+            TSample& small = AddSample(inst, 600);
+            small.SetLoopType(LoopForward);
+            small.SetLoopStart(100);
+            small.SetLoopLength(200);
+            TSample& tiny = AddSample(inst, 2); // ranges that cannot be applied
+            tiny.SetLoopStart(0);
+            tiny.SetLoopLength(1);
+            inst.SetCurrentSample(0);
+        });
+        f.frame.lbSamples->setCurrentRow(1);
+        QCOMPARE(f.inst.CurrentIndex, 1);
+        QCOMPARE(f.Sample().LoopStart, 100);
+        QCOMPARE(f.Sample().LoopLength, 200);
+        f.frame.lbSamples->setCurrentRow(2);
+        QCOMPARE(f.Sample().LoopStart, 0);
+        QCOMPARE(f.Sample().LoopLength, 1);
+        f.frame.lbSamples->setCurrentRow(0);
+        QCOMPARE(f.Sample().LoopStart, 90000);
+        QCOMPARE(f.Sample().LoopLength, 5000);
+    }
+
+    void userMovesWriteTheModel() {
+        ShownFrame f([](TInstrument& inst) {
+            TSample& s = AddSample(inst, 5000);
+            s.Transpose = 50; // beyond what the box shows
+        });
+        TSample& s = f.Sample();
+        QCOMPARE(f.frame.udTransposeSample->value(), 36);
+        QCOMPARE(int(s.Transpose), 50); // showing it wrote nothing
+
+        f.frame.tbVolume->setValue(30);
+        QCOMPARE(int(s.Volume), 30);
+        QCOMPARE(f.frame.lbSampleVolume->text(), QString("Volume: 30"));
+        f.frame.tbPanning->setValue(-128);
+        QCOMPARE(int(s.Panning), -128);
+        QCOMPARE(f.frame.lbSamplePanning->text(), QString("Panning: -128"));
+        f.frame.tbFinetune->setValue(127);
+        QCOMPARE(int(s.Finetune), 127);
+        f.frame.udTransposeSample->setValue(-12);
+        QCOMPARE(int(s.Transpose), -12);
+        f.frame.tbVolFadeout->setValue(500);
+        QCOMPARE(int(f.inst.Fadeout), 500);
+        QCOMPARE(f.frame.lbVolFadeout->text(), QString("Volume fadeout: 500"));
+
+        QTest::mouseClick(f.frame.rbLoopPingPong, Qt::LeftButton);
+        QCOMPARE(int(s.LoopType), int(LoopPingpong));
+        QCOMPARE(s.LoopStartPos, s.LoopStart);
+        QTest::mouseClick(f.frame.rbLoopForward, Qt::LeftButton);
+        QCOMPARE(int(s.LoopType), int(LoopForward));
+        f.frame.tbLoopStart->setValue(1000);
+        QCOMPARE(s.LoopStart, 1000);
+        QCOMPARE(f.frame.lbLoopStart->text(), QString("Loop start: 1000"));
+        f.frame.tbLoopLen->setValue(2500);
+        QCOMPARE(s.LoopLength, 2500);
+        QCOMPARE(s.LoopEndPos, 3499);
+        QCOMPARE(f.frame.tbLoopStart->maximum(), 5000 - 1 - 2500); // ranges follow at once
+        QTest::mouseClick(f.frame.rbNoLoop, Qt::LeftButton);
+        QCOMPARE(int(s.LoopType), int(LoopNone));
+        QCOMPARE(s.LoopStartPos, -1);
+    }
+
+    void sampleListAndItsToolBar() {
+        ShownFrame f([](TInstrument& inst) {
+            AddSample(inst, 100).SampleName = "Kick";
+            AddSample(inst, 200).SampleName = "Snare";
+            AddSample(inst, 300);
+        });
+        QSignalSpy status(&f.frame, &TfrSonlet::StatusChanged);
+        QCOMPARE(f.frame.lbSamples->count(), 3);
+        QCOMPARE(f.frame.lbSamples->item(1)->text(), QString("2:Snare"));
+        QCOMPARE(f.frame.lbSamples->currentRow(), 2);
+        f.frame.lbSamples->setCurrentRow(0);
+        QCOMPARE(f.inst.CurrentIndex, 0);
+        QCOMPARE(f.frame.lbNumFrames->text(), QString("100 frames"));
+
+        f.frame.tbSampleCut->trigger();
+        QCOMPARE(f.inst.SampleCount, 2);
+        QCOMPARE(f.inst.CurrentIndex, 0);
+        QCOMPARE(f.frame.lbSamples->item(0)->text(), QString("1:Snare"));
+        QCOMPARE(f.frame.lbNumFrames->text(), QString("200 frames"));
+        f.frame.tbSampleCut->trigger();
+        f.frame.tbSampleCut->trigger(); // the last sample stays
+        QCOMPARE(f.inst.SampleCount, 1);
+        QCOMPARE(f.frame.lbSamples->count(), 1);
+
+        for (int i = 0; i < 15; ++i) {
+            f.frame.tbSampleNew->trigger();
+        }
+        QCOMPARE(f.inst.SampleCount, 16);
+        QCOMPARE(f.frame.lbSamples->currentRow(), 15);
+        for (const QList<QVariant>& call : status) {
+            QVERIFY(!call.at(1).toString().contains("16 samples"));
+        }
+        f.frame.tbSampleNew->trigger();
+        QCOMPARE(f.inst.SampleCount, 16);
+        const QList<QVariant> told{StatusSelectionPanel,
+                                   QString("An instrument holds at most 16 samples.")};
+        QVERIFY(status.contains(told));
+        QVERIFY(!f.frame.tbSampleOpen->isEnabled()); // buttons without an action are greyed
+    }
+
+    void instrumentTabFlagsAndZoomButtons() {
+        ShownFrame f([](TInstrument& inst) {
+            AddSample(inst, 100);
+            inst.VolEnv = {3, 1, 0, 2, 1, 1, 0};
+            inst.VolPoints[0] = {0, 64};
+            inst.VolPoints[1] = {20, 40};
+            inst.VolPoints[2] = {40, 0};
+            inst.PanEnv = {2, 0, 0, 1, 0, 0, 1};
+            inst.PanPoints[1] = {100, 10};
+        });
+        QVERIFY(f.frame.cbVEEnabled->isChecked());
+        QVERIFY(f.frame.cbVESustain->isChecked());
+        QVERIFY(!f.frame.cbVELoop->isChecked());
+        QVERIFY(!f.frame.cbPEEnabled->isChecked());
+        QVERIFY(f.frame.cbPELoop->isChecked());
+        QCOMPARE(f.frame.envVol->Zoom(), 8);
+        QCOMPARE(f.frame.envPan->Zoom(), 4);
+        QVERIFY(f.frame.sbZoom8->isChecked());
+        QVERIFY(f.frame.sbZoom4a->isChecked());
+        QVERIFY(!f.frame.envVol->DrawLine());
+        QVERIFY(f.frame.envPan->DrawLine());
+
+        QTest::mouseClick(f.frame.sbZoom2, Qt::LeftButton);
+        QCOMPARE(f.frame.envVol->Zoom(), 2);
+        QCOMPARE(f.frame.envPan->Zoom(), 4);
+        QTest::mouseClick(f.frame.sbZoom1a, Qt::LeftButton);
+        QCOMPARE(f.frame.envPan->Zoom(), 1);
+        QCOMPARE(f.frame.envVol->Zoom(), 2);
+
+        f.frame.PageControl1->setCurrentWidget(f.frame.pnInstrument);
+        QApplication::processEvents();
+        const auto background = [&](TEnvelopePanel& env) {
+            return QColor(env.grab().toImage().pixel(env.width() - 4, 3));
+        };
+        QCOMPARE(background(*f.frame.envVol), QColor(Qt::white));
+        QTest::mouseClick(f.frame.cbVEEnabled, Qt::LeftButton);
+        QCOMPARE(int(f.inst.VolEnv.Enabled), 0);
+        QVERIFY(background(*f.frame.envVol) != QColor(Qt::white));
+        QTest::mouseClick(f.frame.cbPESustain, Qt::LeftButton);
+        QCOMPARE(int(f.inst.PanEnv.SustainOn), 1);
+        QTest::mouseClick(f.frame.cbPELoop, Qt::LeftButton);
+        QCOMPARE(int(f.inst.PanEnv.LoopOn), 0);
+        QCOMPARE(int(f.inst.VolEnv.Count), 3); // the flags change nothing else
+    }
+
+    void pianoHasSeventyFiveWhiteKeysAcrossThePanel() {
+        ShownFrame f([](TInstrument& inst) { AddSample(inst, 100); });
+        f.frame.PageControl1->setCurrentWidget(f.frame.pnPiano);
+        QApplication::processEvents();
+        QCOMPARE(int(f.frame.PianoKeys.size()), 128);
+        const int u = f.frame.pnPiano->contentsRect().width() / 75;
+        QVERIFY(u > 0);
+        const TShape& c0 = *f.frame.PianoKeys[0];
+        const TShape& cs0 = *f.frame.PianoKeys[1];
+        const TShape& g10 = *f.frame.PianoKeys[127];
+        QCOMPARE(c0.x(), 0);
+        QCOMPARE(c0.width(), u + 1);
+        QCOMPARE(c0.height(), f.frame.pnPiano->contentsRect().height());
+        QCOMPARE(cs0.x(), u / 2 + 2);
+        QCOMPARE(cs0.height(), c0.height() * 3 / 5);
+        QCOMPARE(g10.x(), 74 * u); // the last of the 75 white keys
+        const QImage shot = f.frame.pnPiano->grab().toImage();
+        QCOMPARE(QColor(shot.pixel(cs0.x() + 1, 2)), QColor(Qt::black)); // black keys in front
+    }
+};
+
+QTEST_MAIN(FramePanelTest)
+#include "FramePanelTest.moc"

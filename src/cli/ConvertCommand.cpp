@@ -28,7 +28,6 @@ int RunConvert(std::span<const std::string> args) {
     if (const auto name = parsed.Single("--name")) {
         inst.InstrumentName = *name;
     }
-    inst.SetCurrentSample(0);
     inst.SaveToFile(output);
     return reporter.Quiet() ? ExitOk : ExitFailure;
 }

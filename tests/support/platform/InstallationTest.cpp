@@ -5,6 +5,7 @@
 #include "support/platform/TextRegistry.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace sonlet {
 namespace {
@@ -149,7 +150,13 @@ TEST_F(Installation, ALockedFileInAFolderLeavesExactlyTheProgramAndThatFile) {
     RegisterInstallation(Context());
     Touch(programFile);
     Touch(programFolder + "sub/locked.dat");
-    files.Lock(programFolder + "sub/locked.dat");
+    // A folder without write permission locks its files, except for the superuser.
+    if (::geteuid() != 0) {
+        std::filesystem::permissions(programFolder + "sub", std::filesystem::perms::owner_read |
+                                                                std::filesystem::perms::owner_exec);
+    } else {
+        files.Lock(programFolder + "sub/locked.dat");
+    }
     WriteList("SONLET\r\nsub/locked.dat\r\nsub\\\r\n");
     Uninstall(Context());
 

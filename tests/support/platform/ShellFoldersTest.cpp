@@ -3,7 +3,9 @@
 #include "PlatformTestKit.h"
 #include "support/platform/Shell.h"
 
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace sonlet {
 namespace {
@@ -41,6 +43,27 @@ TEST(ShellFolders, DesktopComesFromUserDirs) {
     // Forms the file does not allow fall back to ~/Desktop.
     Touch(dirs, "XDG_DESKTOP_DIR=\"relative/desk\"\nXDG_DESKTOP_DIR=\"$HOMEWORK/x\"\n");
     EXPECT_EQ(GetShellFolder("Desktop"), home.Home() + "/Desktop");
+}
+
+TEST(Shell, RunDocumentHandsThePathToXdgOpenAsOneArgument) {
+    TemporaryHome home;
+    const std::string bin = home.Home() + "/bin";
+    const std::string seen = home.Home() + "/seen";
+    // A stand-in handler that records its arguments, one per line.
+    Touch(bin + "/xdg-open", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + seen + ".new\"\nmv \"" +
+                                 seen + ".new\" \"" + seen + "\"\n");
+    std::filesystem::permissions(bin + "/xdg-open", std::filesystem::perms::owner_all);
+    const char* path = std::getenv("PATH");
+    home.Set("PATH", bin + ":" + (path ? path : "/usr/bin:/bin"));
+    const std::string folder = home.Home() + "/my \"odd\" folder $HOME; true/";
+    RunDocument(folder);
+    // The handler runs on its own; wait for its record (a minute means it never came).
+    for (int i = 0; i < 6000 && !testkit::Exists(seen); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(testkit::Exists(seen));
+    const auto bytes = testkit::ReadAll(seen);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.end()), folder + "\n");
 }
 
 TEST(Shell, TheProgramFileIsTheRunningExecutable) {

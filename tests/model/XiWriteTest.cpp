@@ -87,6 +87,12 @@ TEST_F(XiWrite, BytesMatchTheLayout) {
 
     EXPECT_EQ(Save(inst), want.Bytes());
     EXPECT_TRUE(reporter.Messages().empty());
+
+    // A longer name is cut to its field; nothing after it moves.
+    inst.InstrumentName = "A name much longer than twenty-two characters";
+    want.name = inst.InstrumentName.substr(0, 22);
+    EXPECT_EQ(Save(inst), want.Bytes());
+    EXPECT_EQ(inst.XiName, want.name);
 }
 
 TEST_F(XiWrite, UnsetLoopAndOddSizeGiveHeadersOtherTrackersRead) {

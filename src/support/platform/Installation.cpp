@@ -6,6 +6,7 @@
 #include "support/platform/TextFile.h"
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 namespace sonlet {
@@ -60,11 +61,13 @@ std::optional<std::vector<std::string>> ReadInstallList(const std::string& path)
     return lines;
 }
 
-// The desktop's shortcut files in folder: the Windows link, and the desktop entry elsewhere.
+// The shortcut files in folder: the Windows link; elsewhere the desktop entries, by the short
+// name and by the program's application id.
 void RemoveShortcuts(FileRemover& files, const std::string& folder) {
     files.RemoveFile(JoinPath(folder, "Sonlet.lnk"));
 #ifndef _WIN32
     files.RemoveFile(JoinPath(folder, "sonlet.desktop"));
+    files.RemoveFile(JoinPath(folder, "com.tulvo.Sonlet.desktop"));
 #endif
 }
 
@@ -191,12 +194,7 @@ bool HasUninstallSwitch(int argc, const char* const* argv) {
     return argc > 1 && argv[1] != nullptr && LowerCase(argv[1]) == "/uninstall";
 }
 
-std::optional<int> RunInstallationSteps(int argc, const char* const* argv,
-                                        const InstallContext& context) {
-    RegisterInstallation(context);
-    if (!HasUninstallSwitch(argc, argv)) {
-        return std::nullopt;
-    }
+int RunUninstallCommand(const InstallContext& context) {
     if (!Confirm("Are you sure to remove Sonlet?")) {
         return 0;
     }

@@ -6,7 +6,6 @@
 #include "support/platform/Shell.h"
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -42,13 +41,15 @@ void RegisterInstallation(const InstallContext& context = {});
 // Ends with a message box. Throws RegistryError when a run-once value cannot be written.
 void Uninstall(const InstallContext& context = {});
 
+// The start, before the GUI: RegisterInstallation, then HasUninstallSwitch on the arguments as
+// given; when it is there, RunUninstallCommand once message boxes can be shown, and the end.
+
 // True when the first argument, in any case, is "/uninstall".
 bool HasUninstallSwitch(int argc, const char* const* argv);
 
-// The start-up bookkeeping, after floating-point masking and before the GUI: registers the
-// installation, then handles "/uninstall" (asks, uninstalls on Yes). Returns the exit code
-// when the program must end here, nullopt when it goes on to the editor.
-std::optional<int> RunInstallationSteps(int argc, const char* const* argv,
-                                        const InstallContext& context = {});
+// The "/uninstall" command: asks "Are you sure to remove Sonlet?" and uninstalls on Yes.
+// Returns the program's exit code: 1 when a run-once value could not be written (the error
+// has been shown), else 0.
+int RunUninstallCommand(const InstallContext& context = {});
 
 } // namespace sonlet

@@ -133,17 +133,14 @@ TEST_F(Installation, AnsweringNoEndsTheProgramWithNothingRemoved) {
     WriteList("sonlet\nreadme.txt\n");
     Touch(programFile);
     Touch(programFolder + "readme.txt");
-    const char* argv[] = {"sonlet", "/uninstall"};
-    EXPECT_EQ(RunInstallationSteps(2, argv, Context()), 0);
+    RegisterInstallation(Context());
+    EXPECT_EQ(RunUninstallCommand(Context()), 0);
     EXPECT_EQ(reporter.Messages(),
               (std::vector<CapturedMessage>{
                   {"Confirm", "Are you sure to remove Sonlet?", MessageIcon::Question}}));
     EXPECT_TRUE(Exists(programFolder + "readme.txt"));
     EXPECT_TRUE(EntryExists());
     EXPECT_TRUE(RunOnceValues().empty());
-
-    const char* editor[] = {"sonlet", "song.xi"};
-    EXPECT_EQ(RunInstallationSteps(2, editor, Context()), std::nullopt);
 }
 
 TEST_F(Installation, ALockedFileInAFolderLeavesExactlyTheProgramAndThatFile) {
@@ -214,14 +211,16 @@ TEST_F(Installation, TheShortcutsGoWhateverTheListSays) {
     const std::string desktop = home.Home() + "/Desktop/";
     const std::string programs = home.Data() + "/applications/";
     for (const std::string& path :
-         {desktop + "Sonlet.lnk", desktop + "sonlet.desktop", desktop + "other.desktop",
-          programs + "Sonlet/Sonlet.lnk", programs + "Sonlet/Help/readme.txt",
-          programs + "Sonlet.lnk", programs + "sonlet.desktop", programs + "other.desktop"}) {
+         {desktop + "Sonlet.lnk", desktop + "sonlet.desktop", desktop + "com.tulvo.Sonlet.desktop",
+          desktop + "other.desktop", programs + "Sonlet/Sonlet.lnk",
+          programs + "Sonlet/Help/readme.txt", programs + "Sonlet.lnk", programs + "sonlet.desktop",
+          programs + "other.desktop"}) {
         Touch(path);
     }
     Uninstall(Context());
     EXPECT_FALSE(Exists(desktop + "Sonlet.lnk"));
     EXPECT_FALSE(Exists(desktop + "sonlet.desktop"));
+    EXPECT_FALSE(Exists(desktop + "com.tulvo.Sonlet.desktop"));
     EXPECT_FALSE(Exists(programs + "Sonlet"));
     EXPECT_FALSE(Exists(programs + "Sonlet.lnk"));
     EXPECT_FALSE(Exists(programs + "sonlet.desktop"));
@@ -235,8 +234,7 @@ TEST_F(Installation, ARunOnceValueThatCannotBeWrittenEndsWithTheErrorAndKeepsThe
     // A folder in the place of the store's temporary makes every further write fail.
     std::filesystem::create_directories(store.FileOf(Machine) + ".new");
     reporter.ScriptAnswers({true});
-    const char* argv[] = {"sonlet", "/uninstall"};
-    EXPECT_EQ(RunInstallationSteps(2, argv, Context()), 1);
+    EXPECT_EQ(RunUninstallCommand(Context()), 1);
     EXPECT_TRUE(EntryExists());
     ASSERT_EQ(reporter.Messages().size(), 2U);
     EXPECT_EQ(reporter.Messages()[1],

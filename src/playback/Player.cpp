@@ -21,9 +21,7 @@ std::unique_ptr<TWavePlayer> TWavePlayer::Create(std::unique_ptr<OutputRing> rin
 
 TWavePlayer::TWavePlayer(std::unique_ptr<OutputRing> ring) : ring_(std::move(ring)) {}
 
-TWavePlayer::~TWavePlayer() {
-    EndThread();
-}
+TWavePlayer::~TWavePlayer() { EndThread(); }
 
 void TWavePlayer::NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity) {
     voices_.NoteOn(slot, note, velocity, ring_->PlayCursor());
@@ -33,22 +31,16 @@ void TWavePlayer::NoteOff(const InstrumentSlot& slot, std::int32_t note) {
     voices_.NoteOff(slot, note, ring_->PlayCursor());
 }
 
-std::string TWavePlayer::VoiceStatusText() const {
-    return voices_.StatusText();
-}
+std::string TWavePlayer::VoiceStatusText() const { return voices_.StatusText(); }
 
-void TWavePlayer::ShowVoiceStatus() const {
-    ShowMessage(VoiceStatusText());
-}
+void TWavePlayer::ShowVoiceStatus() const { ShowMessage(VoiceStatusText()); }
 
 void TWavePlayer::RequestQuit() {
     quit_.store(true, std::memory_order_release);
     ring_->Wake();
 }
 
-void TWavePlayer::WakeForTermination() {
-    ring_->Wake();
-}
+void TWavePlayer::WakeForTermination() { ring_->Wake(); }
 
 void TWavePlayer::Execute() {
     playing_.store(false, std::memory_order_release);

@@ -21,6 +21,8 @@ SdlOutputRing::~SdlOutputRing() {
 
 bool SdlOutputRing::InitOutput() {
     if (!audioInitialized_) {
+        // The program's own signal handling stays as it is.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
             return false;
         }
@@ -63,9 +65,7 @@ bool SdlOutputRing::CreateStreamBuffer() {
     return true;
 }
 
-bool SdlOutputRing::HasStreamBuffer() const {
-    return frames_ != nullptr;
-}
+bool SdlOutputRing::HasStreamBuffer() const { return frames_ != nullptr; }
 
 void SdlOutputRing::Callback(void* self, std::uint8_t* stream, int length) {
     static_cast<SdlOutputRing*>(self)->Fill(stream, length);
@@ -165,12 +165,8 @@ std::int32_t SdlOutputRing::Restore() {
     return RingOk;
 }
 
-std::int32_t SdlOutputRing::WaitForEvent() {
-    return events_.Wait();
-}
+std::int32_t SdlOutputRing::WaitForEvent() { return events_.Wait(); }
 
-void SdlOutputRing::Wake() {
-    events_.Wake();
-}
+void SdlOutputRing::Wake() { events_.Wake(); }
 
 } // namespace sonlet

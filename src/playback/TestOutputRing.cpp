@@ -64,9 +64,7 @@ std::int32_t TestOutputRing::RestoreCount() const {
     return restoreCount_;
 }
 
-bool TestOutputRing::InitOutput() {
-    return !failures_.init;
-}
+bool TestOutputRing::InitOutput() { return !failures_.init; }
 
 bool TestOutputRing::CreateStreamBuffer() {
     std::lock_guard lock(mutex_);

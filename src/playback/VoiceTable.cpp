@@ -11,6 +11,9 @@ namespace sonlet {
 namespace {
 
 constexpr auto Relaxed = std::memory_order_relaxed;
+// Field stores are release stores: a reader that sees a new field value also sees the odd
+// version that announced the rewrite, and so discards its copy.
+constexpr auto Release = std::memory_order_release;
 
 // Time keys compare as (pass, offset) pairs.
 using TimeKey = std::tuple<std::int64_t, std::int64_t>;
@@ -60,9 +63,7 @@ void VoiceTable::Claim(Voice& voice) {
     }
 }
 
-void VoiceTable::Publish(Voice& voice) {
-    voice.version.fetch_add(1, std::memory_order_release);
-}
+void VoiceTable::Publish(Voice& voice) { voice.version.fetch_add(1, std::memory_order_release); }
 
 TimePoint VoiceTable::TimeAfterCursor(std::uint32_t playCursor) const {
     const std::int64_t cursor = playCursor & ~3u;
@@ -142,12 +143,12 @@ std::int32_t VoiceTable::StartAt(const InstrumentSlot& slot, std::int32_t note,
         if (!TryClaim(voice, version)) {
             continue;
         }
-        voice.note.store(note, Relaxed);
-        voice.pitchRatio.store(PitchRatioFor(note), Relaxed);
-        voice.velocity.store(velocity, Relaxed);
-        voice.slot.store(&slot, Relaxed);
-        voice.startBuf.store(start.pass, Relaxed);
-        voice.startPos.store(start.offset, Relaxed);
+        voice.note.store(note, Release);
+        voice.pitchRatio.store(PitchRatioFor(note), Release);
+        voice.velocity.store(velocity, Release);
+        voice.slot.store(&slot, Release);
+        voice.startBuf.store(start.pass, Release);
+        voice.startPos.store(start.offset, Release);
         voice.status.store(VoiceHeld, std::memory_order_release);
         Publish(voice);
         return index;
@@ -170,8 +171,8 @@ std::int32_t VoiceTable::ReleaseAt(const InstrumentSlot& slot, std::int32_t note
         if (!TryClaim(voice, version)) {
             continue;
         }
-        voice.stopBuf.store(stop.pass, Relaxed);
-        voice.stopPos.store(stop.offset, Relaxed);
+        voice.stopBuf.store(stop.pass, Release);
+        voice.stopPos.store(stop.offset, Release);
         voice.status.store(VoiceReleased, std::memory_order_release);
         Publish(voice);
         return index;
@@ -184,16 +185,17 @@ bool VoiceTable::Snapshot(std::int32_t index, VoiceState& state) const {
     if (before % 2 != 0) {
         return false;
     }
-    state.Status = voice.status.load(std::memory_order_acquire);
-    state.Slot = voice.slot.load(Relaxed);
-    state.Note = voice.note.load(Relaxed);
-    state.PitchRatio = voice.pitchRatio.load(Relaxed);
-    state.Velocity = voice.velocity.load(Relaxed);
-    state.StartBuf = voice.startBuf.load(Relaxed);
-    state.StartPos = voice.startPos.load(Relaxed);
-    state.StopBuf = voice.stopBuf.load(Relaxed);
-    state.StopPos = voice.stopPos.load(Relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
+    // Acquire loads keep the second version read after every field read.
+    constexpr auto Acquire = std::memory_order_acquire;
+    state.Status = voice.status.load(Acquire);
+    state.Slot = voice.slot.load(Acquire);
+    state.Note = voice.note.load(Acquire);
+    state.PitchRatio = voice.pitchRatio.load(Acquire);
+    state.Velocity = voice.velocity.load(Acquire);
+    state.StartBuf = voice.startBuf.load(Acquire);
+    state.StartPos = voice.startPos.load(Acquire);
+    state.StopBuf = voice.stopBuf.load(Acquire);
+    state.StopPos = voice.stopPos.load(Acquire);
     state.Version = before;
     return voice.version.load(Relaxed) == before;
 }
@@ -218,11 +220,11 @@ void VoiceTable::FreeIfUnchanged(std::int32_t index, std::uint32_t version) {
 void VoiceTable::ResetAll() {
     for (Voice& voice : voices_) {
         Claim(voice);
-        voice.pitchRatio.store(1.0, Relaxed);
-        voice.startBuf.store(0, Relaxed);
-        voice.startPos.store(0, Relaxed);
-        voice.stopBuf.store(0, Relaxed);
-        voice.stopPos.store(0, Relaxed);
+        voice.pitchRatio.store(1.0, Release);
+        voice.startBuf.store(0, Release);
+        voice.startPos.store(0, Release);
+        voice.stopBuf.store(0, Release);
+        voice.stopPos.store(0, Release);
         voice.status.store(VoiceFree, std::memory_order_release);
         Publish(voice);
     }

@@ -22,9 +22,7 @@ void RaisePriorityOneStep() {
 
 } // namespace
 
-CoreThread::~CoreThread() {
-    EndThread();
-}
+CoreThread::~CoreThread() { EndThread(); }
 
 void CoreThread::Resume() {
     std::lock_guard lock(mutex_);

@@ -7,9 +7,7 @@
 namespace sonlet {
 namespace {
 
-std::int64_t Bytes(std::int64_t pass, std::int64_t offset) {
-    return pass * RingBytes + offset;
-}
+std::int64_t Bytes(std::int64_t pass, std::int64_t offset) { return pass * RingBytes + offset; }
 
 class Voices : public ::testing::Test {
 protected:

@@ -1,0 +1,114 @@
+// Mixes segments of 32 voices playing a looped 16-bit stereo sample at 32 different pitches,
+// the player's worst case. Reports voice-frames mixed per second and the share of one segment
+// period (1024 frames at 44100 Hz) a full segment takes, and, as a baseline from the same
+// run, a plain loop that sums the same number of stored values into a float block.
+#include "model/Instrument.h"
+#include "playback/OfflineRenderer.h"
+
+#include <array>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <map>
+
+namespace {
+
+using namespace sonlet;
+
+constexpr std::int64_t SampleFrames = 200000;
+constexpr double SegmentSeconds = static_cast<double>(SegmentFrames) / OutputRate;
+
+void MakeInstrument(TInstrument& instrument) {
+    instrument.InitNew();
+    TSample& sample = *instrument.CurrentSample();
+    sample.SetFormat(2, 2, 44100, SampleFrames * 4);
+    sample.ResetParams();
+    std::uint32_t noise = 12345;
+    for (std::int64_t i = 0; i < sample.NumSamples; ++i) {
+        noise = noise * 1664525u + 1013904223u;
+        sample.SetValue(static_cast<std::int16_t>(noise >> 16), i);
+    }
+    sample.SetLoopStart(1000);
+    sample.SetLoopLength(SampleFrames - 2000);
+    sample.SetLoopType(LoopForward);
+}
+
+void BM_Mix32Voices(benchmark::State& state) {
+    TInstrument instrument;
+    MakeInstrument(instrument);
+    InstrumentSlot slot{&instrument};
+    OfflineRenderer renderer;
+    for (std::int32_t v = 0; v < VoiceCount; ++v) {
+        // Notes 44..75: steps from about 0.4 to 2.5 sample frames per output frame.
+        renderer.StartNote(slot, 44 + v, 100, 0);
+    }
+    std::array<std::int16_t, SegmentValues> out{};
+    for (auto _ : state) {
+        renderer.RenderSegment(out);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["voice_frames_per_s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * VoiceCount * SegmentFrames,
+                           benchmark::Counter::kIsRate);
+}
+
+// The same number of stored values read and added into a float block, without pitch,
+// interpolation, looping or conversion.
+void BM_PlainSum(benchmark::State& state) {
+    TInstrument instrument;
+    MakeInstrument(instrument);
+    const TSample& sample = *instrument.CurrentSample();
+    const std::int16_t* values = sample.Data16.Data();
+    std::array<float, SegmentFrames * 2> mix{};
+    std::int64_t offset = 0;
+    for (auto _ : state) {
+        mix.fill(0.0f);
+        for (std::int32_t v = 0; v < VoiceCount; ++v) {
+            const std::int16_t* from = values + (offset + v * 4099) % (SampleFrames - 2048) * 2;
+            for (std::size_t i = 0; i < mix.size(); ++i) {
+                mix[i] += static_cast<float>(from[i]) * (1.0f / 32768.0f);
+            }
+        }
+        offset += SegmentFrames;
+        benchmark::DoNotOptimize(mix.data());
+    }
+}
+
+BENCHMARK(BM_Mix32Voices)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_PlainSum)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs) {
+            seconds_[run.run_name.function_name] =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        const double mix = seconds_["BM_Mix32Voices"];
+        const double plain = seconds_["BM_PlainSum"];
+        if (mix <= 0 || plain <= 0) {
+            return;
+        }
+        std::printf("voice-frames mixed per second: %.0f\n", VoiceCount * SegmentFrames / mix);
+        std::printf("RATIO mix32_share_of_segment_period %.4f (target <= 0.05)\n",
+                    mix / SegmentSeconds);
+        std::printf("RATIO mix32_times_real_time %.1f (target >= 20)\n", SegmentSeconds / mix);
+        std::printf("RATIO mix32_vs_plain_sum %.2f (baseline, no target)\n", mix / plain);
+    }
+
+private:
+    std::map<std::string, double> seconds_;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,155 @@
+// The player mixes while another thread plays notes and edits, loads, adds and deletes
+// samples. Run under ThreadSanitizer this must report nothing; in any build it must not crash.
+#include "CapturingReporter.h"
+#include "TempDir.h"
+#include "WavBuilder.h"
+#include "model/Instrument.h"
+#include "playback/Player.h"
+#include "playback/TestOutputRing.h"
+
+#include <atomic>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+
+namespace sonlet {
+namespace {
+
+using namespace std::chrono_literals;
+
+std::string WriteWav(const testkit::TempDir& dir) {
+    std::vector<std::int16_t> values(2 * 3000);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<std::int16_t>((i * 2654435761u) >> 16);
+    }
+    const auto bytes =
+        testkit::WavBuilder::Pcm(2, 44100, 16).DataChunk(testkit::Le16Values(values)).Bytes();
+    return dir.Write("noise.wav", bytes);
+}
+
+void Edit(TInstrument& instrument, std::mt19937& random, const std::string& wav) {
+    switch (random() % 9) {
+    case 0:
+        instrument.LoadFromFile(wav);
+        break;
+    case 1:
+        instrument.AddSample();
+        if (TSample* sample = instrument.CurrentSample()) {
+            InstrumentEditGuard guard(instrument.EditLock());
+            sample->MakeSilent();
+        }
+        break;
+    case 2:
+        instrument.DeleteSample(-1);
+        break;
+    case 3:
+        instrument.SetCurrentSample(static_cast<std::int32_t>(random() % 4));
+        break;
+    case 4:
+        instrument.InitNew();
+        break;
+    case 5: {
+        InstrumentEditGuard guard(instrument.EditLock());
+        if (TSample* sample = instrument.CurrentSample()) {
+            const std::int64_t frames = 1 + random() % 20000;
+            sample->SetFormat(2, 1 + random() % 2, 44100, frames * 4);
+            sample->ClearMarks();
+        }
+        break;
+    }
+    case 6: {
+        InstrumentEditGuard guard(instrument.EditLock());
+        if (TSample* sample = instrument.CurrentSample()) {
+            sample->SetLoopStart(random() % 3000);
+            sample->SetLoopLength(static_cast<std::int64_t>(random() % 3000) - 100);
+            sample->SetLoopType(static_cast<std::uint8_t>(random() % 3));
+            sample->Volume = static_cast<std::uint8_t>(random() % 65);
+        }
+        break;
+    }
+    case 7: {
+        InstrumentEditGuard guard(instrument.EditLock());
+        if (TSample* sample = instrument.CurrentSample()) {
+            sample->ApplyFunction(static_cast<std::int32_t>(random() % 5));
+        }
+        break;
+    }
+    default: {
+        InstrumentEditGuard guard(instrument.EditLock());
+        instrument.Fadeout = static_cast<std::uint16_t>(random() % 2048);
+        break;
+    }
+    }
+}
+
+TEST(PlayerStress, NotesAndEditsWhileMixing) {
+    testkit::CapturingReporter reporter;
+    testkit::TempDir dir;
+    const std::string wav = WriteWav(dir);
+    TInstrument instrument;
+    instrument.InitNew();
+    InstrumentSlot keyboard{&instrument};
+    InstrumentSlot frame{&instrument};
+
+    auto owned = std::make_unique<TestOutputRing>();
+    TestOutputRing& ring = *owned;
+    auto player = TWavePlayer::Create(std::move(owned));
+    ASSERT_TRUE(player);
+    player->OutputGain = 0.5f;
+    player->Resume();
+    ASSERT_TRUE(ring.WaitForWrites(1));
+
+    std::atomic<bool> done{false};
+    std::thread clock([&] {
+        for (std::size_t n = 1; !done.load(); ++n) {
+            const auto segment = static_cast<std::int32_t>((n - 1) % SegmentCount);
+            ring.AdvanceTo(static_cast<std::uint32_t>(segment * SegmentBytes + 2000));
+            ring.EnterSegment(segment);
+            if (!ring.WaitForWrites(n + 1)) {
+                ADD_FAILURE() << "the player stopped writing";
+                return;
+            }
+        }
+    });
+
+    std::mt19937 random(1234);
+    // At least 4000 steps, and on until the player has mixed 2000 segments meanwhile.
+    for (int step = 0; step < 4000 || ring.WriteCount() < 2000; ++step) {
+        InstrumentSlot& slot = random() % 2 ? keyboard : frame;
+        const auto note = static_cast<std::int32_t>(48 + random() % 32);
+        switch (random() % 6) {
+        case 0:
+        case 1:
+            player->NoteOn(slot, note, 100);
+            break;
+        case 2:
+            player->NoteOff(slot, note);
+            break;
+        case 3:
+            Edit(instrument, random, wav);
+            break;
+        case 4:
+            if (step % 97 == 0) {
+                (void)player->VoiceStatusText();
+                frame.store(random() % 4 == 0 ? nullptr : &instrument);
+            }
+            break;
+        default:
+            std::this_thread::yield();
+            break;
+        }
+    }
+    done.store(true);
+    clock.join();
+    bool sounded = false;
+    for (const auto& write : ring.Writes()) {
+        for (std::int16_t v : write.values) {
+            sounded = sounded || v != 0;
+        }
+    }
+    EXPECT_TRUE(sounded);
+    EXPECT_TRUE(CoreThread::ShutDown(std::move(player), 10s));
+}
+
+} // namespace
+} // namespace sonlet

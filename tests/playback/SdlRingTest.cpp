@@ -1,0 +1,84 @@
+#include "CapturingReporter.h"
+#include "TempDir.h"
+#include "model/Instrument.h"
+#include "playback/Player.h"
+#include "playback/SdlOutputRing.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <thread>
+
+namespace sonlet {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Little-endian 16-bit values of a raw stereo file.
+std::vector<std::int16_t> ReadRaw(const std::string& path) {
+    const std::vector<std::uint8_t> bytes = testkit::ReadAll(path);
+    std::vector<std::int16_t> values(bytes.size() / 2);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<std::int16_t>(bytes[2 * i] | bytes[2 * i + 1] << 8);
+    }
+    return values;
+}
+
+// SDL's disk driver writes what the device callback hands it into a file, in real time.
+TEST(SdlOutputRing, NotePlayedThroughTheDiskDriverReachesTheFile) {
+    testkit::TempDir dir;
+    const std::string output = dir.File("out.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    testkit::CapturingReporter reporter;
+
+    TInstrument instrument;
+    instrument.InitNew();
+    TSample& sample = *instrument.CurrentSample();
+    for (std::int64_t i = 0; i < sample.NumSamples; ++i) {
+        sample.SetValue(16384, i);
+    }
+    sample.SetLoopStart(0);
+    sample.SetLoopLength(sample.NumFrames);
+    sample.SetLoopType(LoopForward);
+    InstrumentSlot slot{&instrument};
+
+    auto player = TWavePlayer::Create(std::make_unique<SdlOutputRing>());
+    ASSERT_TRUE(player) << (reporter.Texts().empty() ? "" : reporter.Texts()[0]);
+    player->OutputGain = 0.5f;
+    player->Resume();
+    // The thread clears the voices when it starts; play once the ring runs.
+    for (int tries = 0; tries < 500 && !player->Playing(); ++tries) {
+        std::this_thread::sleep_for(10ms);
+    }
+    ASSERT_TRUE(player->Playing());
+    player->NoteOn(slot, 60, 127);
+
+    // Let half a second of sound reach the file (the note starts 116 ms after the call); the
+    // limit on the tries is a safety net, not a timing check.
+    const std::uintmax_t wanted = OutputRate * FrameBytes / 2;
+    for (int tries = 0; tries < 1000; ++tries) {
+        std::error_code error;
+        if (std::filesystem::file_size(output, error) >= wanted && !error) {
+            break;
+        }
+        std::this_thread::sleep_for(10ms);
+    }
+    EXPECT_TRUE(CoreThread::ShutDown(std::move(player), 10s));
+    EXPECT_TRUE(reporter.Texts().empty());
+
+    // Left and right agree, and the note holds its level once it sounds.
+    const std::vector<std::int16_t> values = ReadRaw(output);
+    std::size_t first = 0;
+    while (first < values.size() && values[first] == 0) {
+        ++first;
+    }
+    ASSERT_LT(first + 2048, values.size());
+    EXPECT_EQ(first % 2, 0u);
+    for (std::size_t i = first; i < first + 2048; ++i) {
+        ASSERT_EQ(values[i], 8191) << i;
+    }
+}
+
+} // namespace
+} // namespace sonlet

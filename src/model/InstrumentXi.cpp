@@ -138,8 +138,10 @@ void TInstrument::LoadXi(const std::string& fileName) {
     }
 }
 
+// Saving reads the samples and writes only the file-side records (XiBlock, XiHeader), which
+// the player never reads, so it holds the edit lock just for PackParams: playback goes on
+// while a large instrument is written.
 void TInstrument::SaveXi(const std::string& fileName) {
-    InstrumentEditGuard guard(editLock_);
     AtomicFileWriter writer(fileName);
     if (!writer.IsOpen()) {
         ShowError("Error opening file for write");

@@ -11,7 +11,8 @@ namespace sonlet::cli {
     X(InfoCommand)                                                                                 \
     X(ConvertCommand)                                                                              \
     X(ExportCommand)                                                                               \
-    X(ApplyCommand)
+    X(ApplyCommand)                                                                                \
+    X(RenderCommand)
 
 #define SONLET_CLI_DECLARE(command) extern const CliCommand command;
 SONLET_CLI_COMMANDS(SONLET_CLI_DECLARE)

@@ -106,6 +106,9 @@ void AutostartRunOnce::Update(bool pending) {
     }
     if (!pending) {
         std::remove(paths_.autostartEntry.c_str());
+        if (!paths_.stagedExecutor.empty()) {
+            std::remove(paths_.stagedExecutor.c_str());
+        }
         return;
     }
     const std::string& executor =
@@ -165,9 +168,6 @@ std::size_t RunPendingCommands(Registry& registry, const RunOncePaths& paths,
     }
     if (left == 0) {
         AutostartRunOnce(paths).Update(false);
-        if (!paths.stagedExecutor.empty()) {
-            remover.RemoveFile(paths.stagedExecutor);
-        }
     }
     return left;
 }

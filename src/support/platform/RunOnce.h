@@ -45,7 +45,7 @@ struct RunOncePaths {
 RunOncePaths UserRunOncePaths(const std::string& programFile);
 
 // Prepare copies the installed executor to its staged place; Update writes the autostart
-// entry while values are pending and removes it when none are.
+// entry while values are pending and removes it and the staged copy when none are.
 class AutostartRunOnce final : public RunOnceHost {
 public:
     explicit AutostartRunOnce(RunOncePaths paths) : paths_(std::move(paths)) {}

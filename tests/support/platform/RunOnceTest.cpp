@@ -106,6 +106,7 @@ TEST_F(RunOnce, TheLoginEntryStartsTheStagedCopyWhileValuesArePending) {
         << entry;
     host.Update(false);
     EXPECT_FALSE(Exists(paths.autostartEntry));
+    EXPECT_FALSE(Exists(paths.stagedExecutor));
 }
 
 // The whole road: an uninstall leaves a locked file and the program, the next login runs the

@@ -2,6 +2,7 @@
 
 #include "model/Instrument.h"
 #include "playback/VoiceTable.h"
+#include "ui/FrameCommands.h"
 #include "ui/LanePainter.h"
 #include "ui/PaintBox.h"
 #include "ui/WaveDrag.h"
@@ -21,6 +22,8 @@ class QGroupBox;
 class QImage;
 class QLabel;
 class QListWidget;
+class QMenu;
+class QMenuBar;
 class QRadioButton;
 class QScrollBar;
 class QSlider;
@@ -199,6 +202,86 @@ public:
     // ---- commands ----
     // Menus, the main tool bar, the file dialogs and their handlers (New, Open, Save, Play,
     // Stop, sample functions, ...) are added here; they live in FrameCommands.cpp.
+
+    // Builds the main menu, the main tool bar (into CoolBar1) and the file dialogs; once.
+    void BuildCommands();
+
+    QMenuBar* MainMenu = nullptr;
+    QMenu* mniFile = nullptr;
+    QAction* mniNew = nullptr;
+    QAction* mniOpen = nullptr;
+    // Not in the File menu, so Ctrl+S works while the item is never shown.
+    QAction* mniSave = nullptr;
+    QAction* mniSaveAs = nullptr;
+    QAction* mniExit = nullptr;
+    // The whole menu is hidden; its items keep their shortcuts and do nothing.
+    QMenu* mniEdit = nullptr;
+    QAction* mniCut = nullptr;
+    QAction* mniCopy = nullptr;
+    QAction* mniPaste = nullptr;
+    QAction* mniPasteMix = nullptr;
+    QAction* mniCrop = nullptr;
+    QAction* mniSelectAll = nullptr;
+    QMenu* mniView = nullptr;
+    QMenu* mniZoom = nullptr;
+    QAction* mniZoomIn = nullptr;
+    QAction* mniZoomOut = nullptr;
+    QAction* mniOriginalZoom = nullptr;
+    QAction* mniFileInfo = nullptr;
+    QAction* mniChannels = nullptr;
+    QMenu* mniFunction = nullptr;
+    QAction* mniFillRandom = nullptr;
+    QAction* mniSilence = nullptr;
+    QAction* mniSin = nullptr;
+    QAction* mniInvert = nullptr;
+    QAction* mniFlipByZero = nullptr;
+    QAction* mniReverse = nullptr;
+    QMenu* mniAudio = nullptr;
+    // The "Play" submenu; the main window fills it with its semitone items.
+    QMenu* mniPlay = nullptr;
+    QAction* mniStop = nullptr;
+    QMenu* mniHelp = nullptr;
+    QAction* mniAbout = nullptr;
+
+    QToolBar* ToolBar1 = nullptr;
+    QAction* tbPlay = nullptr;
+    QToolButton* tbFunction = nullptr;
+
+    TFileDialog OpenDialog;
+    TFileDialog SaveDialog;
+
+    void mniNewClick();
+    void mniOpenClick();
+    void mniSaveClick();
+    void mniSaveAsClick();
+    void mniExitClick();
+    void mniFileInfoClick();
+    void mniChannelsClick();
+    void mniZoomInClick();
+    void mniZoomOutClick();
+    void mniOriginalZoomClick();
+    void mniFillRandomClick();
+    void mniSilenceClick();
+    void mniSinClick();
+    void mniInvertClick();
+    void mniFlipByZeroClick();
+    void mniReverseClick();
+    void mniPlayClick();
+    void mniStopClick();
+    // The Edit items: reserved for clipboard work that does not exist yet, so they do nothing.
+    void mniCutClick() {}
+    void mniCopyClick() {}
+    void mniPasteClick() {}
+    void mniPasteMixClick() {}
+    void mniCropClick() {}
+    void mniSelectAllClick() {}
+
+    // Runs a sample function (SampleFunction code) on the current sample's selection.
+    void ApplySampleFunction(std::int32_t code);
+    // Note 60 + offset through the frame's slot, when the frame has a player.
+    void PlayNote(std::int32_t offset);
+    // Releases the oldest held note 60 of the frame's slot, when the frame has a player.
+    void StopNote();
     // ---- end of commands ----
 
 signals:

@@ -1,0 +1,46 @@
+#include "playback/SdlOutputRing.h"
+#include "support/Report.h"
+#include "support/widgets/About.h"
+#include "support/widgets/Memo.h"
+#include "support/widgets/MessageBoxReporter.h"
+#include "ui/MainWindow.h"
+
+#include <QApplication>
+#include <QStringList>
+#include <cfenv>
+#include <memory>
+
+int main(int argc, char** argv) {
+    // Floating-point faults give infinities and NaNs, never traps, for the whole process.
+    std::fenv_t startEnvironment;
+    std::feholdexcept(&startEnvironment);
+
+    // ---- installation steps ----
+    // The installation bookkeeping and the uninstall switch run here: after the
+    // floating-point set-up, before the GUI exists. They may end the program.
+    // ---- end of installation steps ----
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Tulvo Sonlet");
+    QApplication::setDesktopFileName("com.tulvo.Sonlet");
+    QApplication::setWindowIcon(sonlet::ProgramIcon());
+
+    sonlet::MessageBoxReporter reporter;
+    sonlet::ScopedReporter reportInBoxes(reporter);
+
+    sonlet::TfrmMain mainWindow([] { return std::make_unique<sonlet::SdlOutputRing>(); });
+    if (!mainWindow.HasPlayer()) {
+        return 1;
+    }
+    sonlet::TfrmMemo traceWindow;
+    sonlet::TAboutBox aboutBox(&mainWindow);
+    mainWindow.SetAboutBox(&aboutBox);
+    mainWindow.show();
+
+    // "sonlet FILE" opens the file as File > Open would.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1) {
+        mainWindow.OpenFile(arguments.at(1));
+    }
+    return QApplication::exec();
+}

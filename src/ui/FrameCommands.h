@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+namespace sonlet {
+
+// One of the frame's file dialogs, as its commands set it up.
+struct TFileDialog {
+    QString Title;
+    // Pairs of description and patterns, all joined by '|':
+    // "Xi files (*.xi)|*.xi|All files (*.*)|*.*". Patterns of one pair are split by ';'.
+    QString Filter;
+    // Added (without its dot) to a chosen name that has no extension; empty adds nothing.
+    QString DefaultExt;
+    QString InitialDir;
+    bool ForSave = false;
+    // The chosen file after a confirmed Execute.
+    QString FileName;
+
+    // Runs the dialog; true when the user chose a file.
+    bool Execute(QWidget* parent);
+};
+
+// What a dialog run returns: the chosen name, or nothing when the user cancelled.
+using FileDialogRunner = std::function<std::optional<QString>(const TFileDialog& dialog)>;
+
+// Replaces the desktop's dialogs (tests answer them without a modal loop); an empty runner
+// restores the real ones. Returns the runner it replaced.
+FileDialogRunner SetFileDialogRunner(FileDialogRunner runner);
+
+// The Qt name filters of a '|'-joined filter text.
+QStringList QtNameFilters(const QString& filter);
+
+} // namespace sonlet

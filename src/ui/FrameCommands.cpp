@@ -119,8 +119,9 @@ void TfrSonlet::BuildCommands() {
     mniCrop = item(mniEdit, "Crop", &TfrSonlet::mniCropClick, QKeySequence(Qt::CTRL | Qt::Key_R));
     mniSelectAll = item(mniEdit, "Select All", &TfrSonlet::mniSelectAllClick,
                         QKeySequence(Qt::CTRL | Qt::Key_A));
-    // Hiding the menu's own item keeps its items enabled, so their shortcuts stay live.
+    // A hidden menu's items take no shortcuts; held by the frame as well, they do.
     mniEdit->menuAction()->setVisible(false);
+    addActions(mniEdit->actions());
 
     mniView = MainMenu->addMenu("View");
     mniZoom = mniView->addMenu("Zoom");

@@ -253,10 +253,12 @@ void TfrmMain::SaveSettings() {
     QSettings ini(SettingsFile(), QSettings::IniFormat);
     ini.beginGroup("Form");
     const QRect outer = frameGeometry();
+    // A size still waiting for the window's frame is the one to keep.
+    const QSize size = pendingOuterSize_.isEmpty() ? outer.size() : pendingOuterSize_;
     ini.setValue("Top", outer.top());
     ini.setValue("Left", outer.left());
-    ini.setValue("Width", outer.width());
-    ini.setValue("Height", outer.height());
+    ini.setValue("Width", size.width());
+    ini.setValue("Height", size.height());
     ini.setValue("ColorScheme", ColorScheme);
     ini.endGroup();
     ini.sync();

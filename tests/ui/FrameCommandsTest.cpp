@@ -1,0 +1,180 @@
+#include "MainWindowTestKit.h"
+#include "support/FileIO.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <filesystem>
+
+namespace sonlet::uitest {
+namespace {
+
+class FrameCommandsTest : public MainWindowFixture {
+protected:
+    void SetUp() override {
+        MainWindowFixture::SetUp();
+        MakeWindow();
+        frame = window->Sonlet;
+    }
+    TInstrument& Inst() { return *frame->Instrument(); }
+    std::string WriteWav(const std::string& name, const std::vector<std::int16_t>& values) {
+        return home.Write(
+            name,
+            testkit::WavBuilder::Pcm(1, 44100, 16).DataChunk(testkit::Le16Values(values)).Bytes());
+    }
+    QString Q(const std::string& path) { return QString::fromStdString(path); }
+
+    TfrSonlet* frame = nullptr;
+};
+
+QStringList VisibleTexts(const QList<QAction*>& actions) {
+    QStringList texts;
+    for (const QAction* action : actions) {
+        if (action->isVisible()) {
+            texts << (action->isSeparator() ? QString("-") : action->text());
+        }
+    }
+    return texts;
+}
+
+TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
+    EXPECT_EQ(VisibleTexts(window->menuBar()->actions()),
+              (QStringList{"File", "View", "Function", "Audio", "Options", "Help"}));
+    EXPECT_EQ(VisibleTexts(frame->mniFile->actions()),
+              (QStringList{"New", "Open", "Save As .XI...", "-", "Exit"}));
+    EXPECT_EQ(VisibleTexts(frame->mniView->actions()),
+              (QStringList{"Zoom", "-", "File info", "Channels"}));
+    EXPECT_EQ(VisibleTexts(frame->mniZoom->actions()),
+              (QStringList{"Zoom in", "Zoom out", "Original"}));
+    EXPECT_EQ(
+        VisibleTexts(frame->mniFunction->actions()),
+        (QStringList{"Noise", "Silence", "Tone...", "-", "Invert", "Flip by zero", "Reverse"}));
+    EXPECT_EQ(VisibleTexts(frame->mniAudio->actions()), (QStringList{"Play", "Stop"}));
+    EXPECT_EQ(VisibleTexts(frame->mniPlay->actions()),
+              (QStringList{"-3 semitones", "-2 semitones", "-1 semitone", "Play as is",
+                           "+1 semitone", "+2 semitones", "+3 semitones"}));
+    EXPECT_EQ(VisibleTexts(window->Options1->actions()), (QStringList{"Color scheme"}));
+    EXPECT_EQ(VisibleTexts(frame->mniHelp->actions()), (QStringList{"About..."}));
+    EXPECT_FALSE(frame->mniEdit->menuAction()->isVisible());
+    EXPECT_EQ(frame->mniPlay->menuAction()->shortcut(), QKeySequence());
+    EXPECT_EQ(window->N01->shortcut(), QKeySequence(Qt::Key_F5));
+    EXPECT_EQ(frame->mniFileInfo->shortcut(), QKeySequence(Qt::Key_F3));
+    EXPECT_EQ(frame->mniChannels->shortcut(), QKeySequence(Qt::Key_F4));
+
+    const QList<QAction*> tools = frame->ToolBar1->actions();
+    EXPECT_EQ(tools.size(), 16);
+    EXPECT_EQ(tools[0], frame->mniNew);
+    EXPECT_EQ(tools[1], frame->mniOpen);
+    EXPECT_EQ(tools[3], frame->mniCut);
+    EXPECT_EQ(tools[7], frame->tbPlay);
+    EXPECT_EQ(tools[8], frame->mniStop);
+    EXPECT_EQ(frame->tbFunction->menu(), frame->mniFunction);
+    EXPECT_EQ(frame->ToolBar1->parentWidget(), frame->CoolBar1);
+}
+
+TEST_F(FrameCommandsTest, OpenDialogFiltersAndTheirQtForm) {
+    EXPECT_EQ(frame->OpenDialog.Filter,
+              "Supported files (*.wav, *.xi)|*.wav; *.xi|All files (*.*)|*.*");
+    EXPECT_EQ(QtNameFilters(frame->OpenDialog.Filter),
+              (QStringList{"Supported files (*.wav, *.xi) (*.wav *.xi)", "All files (*.*) (*)"}));
+    EXPECT_EQ(QtNameFilters(frame->SaveDialog.Filter), (QStringList{"Xi files (*.xi) (*.xi)"}));
+}
+
+TEST_F(FrameCommandsTest, CancelledOpenChangesNothing) {
+    frame->ZoomIn();
+    const std::int64_t frames = frame->Sample()->NumFrames;
+    frame->mniOpen->trigger();
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_FALSE(dialogs[0].ForSave);
+    EXPECT_EQ(frame->Sample()->NumFrames, frames);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(FrameCommandsTest, OpenWavKeepsEnvelopesAndZoomAndShowsTheNewSample) {
+    Inst().VolEnv.Count = 3;
+    Inst().Fadeout = 300;
+    frame->ZoomIn();
+    answers = {Q(WriteWav("a.wav", {1000, 2000, 3000, 4000, 5000}))};
+    frame->mniOpen->trigger();
+    EXPECT_EQ(Inst().SampleCount, 1);
+    EXPECT_EQ(frame->Sample()->NumFrames, 5);
+    EXPECT_EQ(Inst().VolEnv.Count, 3);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
+    EXPECT_TRUE(frame->lbNumFrames->text().contains("5"));
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(FrameCommandsTest, SaveAsWritesXiAlsoForANameWithoutExtension) {
+    answers = {Q(WriteWav("a.wav", {1000, -2000, 3000})), Q(home.File("lead"))};
+    frame->mniOpen->trigger();
+    frame->mniSaveAs->trigger();
+    ASSERT_EQ(dialogs.size(), 2u);
+    EXPECT_TRUE(std::filesystem::exists(home.File("lead.xi")));
+    EXPECT_FALSE(std::filesystem::exists(home.File("lead")));
+
+    // What was saved reads back as the same sample.
+    frame->mniNew->trigger();
+    answers = {Q(home.File("lead.xi"))};
+    frame->mniOpen->trigger();
+    EXPECT_EQ(frame->Sample()->NumFrames, 3);
+    EXPECT_EQ(frame->Sample()->GetValue(1), -2000);
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(FrameCommandsTest, SaveAsWavNameWritesNothingAndSaysNothing) {
+    answers = {Q(home.File("take.wav"))};
+    frame->mniSaveAs->trigger();
+    EXPECT_FALSE(std::filesystem::exists(home.File("take.wav")));
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(FrameCommandsTest, NewGivesOneSilentSample) {
+    answers = {Q(WriteWav("a.wav", {1000, 2000, 3000}))};
+    frame->mniOpen->trigger();
+    frame->mniNew->trigger();
+    EXPECT_EQ(Inst().SampleCount, 1);
+    EXPECT_EQ(frame->Sample()->NumFrames, 4096);
+    EXPECT_EQ(frame->Sample()->GetValue(10), 0);
+}
+
+TEST_F(FrameCommandsTest, InvertWithoutMarksChangesEveryValueAndReverseTheOrder) {
+    answers = {Q(WriteWav("a.wav", {1000, -2000, 3000, 0}))};
+    frame->mniOpen->trigger();
+    frame->Sample()->ClearMarks();
+    frame->mniInvert->trigger();
+    // Invert flips the top bit: v becomes v - 32768.
+    const TSample& s = *frame->Sample();
+    EXPECT_EQ(s.GetValue(0), 1000 - 32768);
+    EXPECT_EQ(s.GetValue(1), -2000 + 32768);
+    EXPECT_EQ(s.GetValue(3), -32768);
+    frame->mniReverse->trigger();
+    EXPECT_EQ(frame->Sample()->GetValue(0), -32768);
+    EXPECT_EQ(frame->Sample()->GetValue(3), 1000 - 32768);
+}
+
+TEST_F(FrameCommandsTest, FileInfoReportsTheCurrentSampleAndChannelsTheVoices) {
+    answers = {Q(WriteWav("a.wav", {1, 2, 3}))};
+    frame->mniOpen->trigger();
+    frame->mniFileInfo->trigger();
+    ASSERT_EQ(reporter.Messages().size(), 1u);
+    EXPECT_EQ(reporter.Texts()[0], frame->Sample()->InfoText());
+
+    frame->mniChannels->trigger();
+    ASSERT_EQ(reporter.Messages().size(), 2u);
+    EXPECT_EQ(reporter.Texts()[1], window->Player->VoiceStatusText());
+}
+
+TEST_F(FrameCommandsTest, WithoutPlayerPlayStopAndChannelsDoNothing) {
+    frame->SetPlayer(nullptr);
+    frame->tbPlay->trigger();
+    frame->mniStop->trigger();
+    frame->mniChannels->trigger();
+    EXPECT_TRUE(reporter.Messages().empty());
+    EXPECT_EQ(CountNotes(*window->Player, frame->Slot, 60).held, 0);
+}
+
+} // namespace
+} // namespace sonlet::uitest

@@ -1,0 +1,361 @@
+#include "MainWindowTestKit.h"
+#include "support/widgets/ThreadedTimer.h"
+
+#include <QActionGroup>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+#include <filesystem>
+#include <fstream>
+
+namespace sonlet::uitest {
+namespace {
+
+using testkit::ProcessEventsUntil;
+
+class MainWindowTest : public MainWindowFixture {
+protected:
+    // Gives a control of the window the keyboard focus, as a click would.
+    void Focus(QWidget& control) {
+        window->activateWindow();
+        QApplication::setActiveWindow(window.get());
+        control.setFocus(Qt::OtherFocusReason);
+        ASSERT_TRUE(ProcessEventsUntil([&] {
+            QWidget* focus = QApplication::focusWidget();
+            return focus == &control || (focus != nullptr && control.focusProxy() == focus);
+        }));
+    }
+    QWidget& KeyTarget() {
+        QWidget* focus = QApplication::focusWidget();
+        return focus != nullptr ? *focus : *window;
+    }
+    void Press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyPress(&KeyTarget(), key, modifiers);
+    }
+    void Release(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyRelease(&KeyTarget(), key, modifiers);
+    }
+    // A key the window system repeats while it is held: a release and a press, both marked.
+    void AutoRepeat(Qt::Key key, const QString& text) {
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, text, true);
+        QApplication::sendEvent(&KeyTarget(), &up);
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text, true);
+        QApplication::sendEvent(&KeyTarget(), &down);
+    }
+    NoteCount Piano(int note) { return CountNotes(*window->Player, window->Instrument, note); }
+    NoteCount Frame(int note) { return CountNotes(*window->Player, window->Sonlet->Slot, note); }
+
+    void Wheel(int angle, qulonglong timestamp) {
+        QWidget& lane = *window->Sonlet->PaintBox1;
+        const QPointF at(10, 10);
+        QWheelEvent event(at, lane.mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        event.setTimestamp(timestamp);
+        QApplication::sendEvent(&lane, &event);
+    }
+
+    void WriteSettings(const std::string& text) {
+        std::filesystem::create_directories(home.Path() / "Sonlet");
+        std::ofstream(SettingsPath()) << text;
+    }
+    int SettingsValue(const char* key) {
+        QSettings ini(QString::fromStdString(SettingsPath()), QSettings::IniFormat);
+        return ini.value(QString("Form/") + key, -1).toInt();
+    }
+};
+
+TEST_F(MainWindowTest, StartsWithTitleNewInstrumentRunningPlayerAndHiddenExtras) {
+    TfrmMain& w = MakeWindow();
+    EXPECT_EQ(w.windowTitle(), "Tulvo Sonlet");
+    ASSERT_TRUE(w.HasPlayer());
+    EXPECT_FLOAT_EQ(w.Player->OutputGain.load(), 0.5f);
+    EXPECT_EQ(w.Sonlet->Player, w.Player.get());
+    TInstrument* inst = w.Instrument.load();
+    ASSERT_NE(inst, nullptr);
+    EXPECT_EQ(w.Sonlet->Instrument(), inst);
+    EXPECT_EQ(inst->SampleCount, 1);
+    EXPECT_EQ(w.DataFolder, (home.Path() / "Sonlet").string() + "/");
+    EXPECT_TRUE(std::filesystem::is_directory(home.Path() / "Sonlet"));
+    EXPECT_TRUE(w.Timer1->isActive());
+    EXPECT_EQ(w.Timer1->interval(), 200);
+    EXPECT_FALSE(w.Timer->Enabled());
+    EXPECT_EQ(w.Timer->Interval(), 20u);
+    EXPECT_EQ(w.Timer->ThreadPriority(), QThread::HighPriority);
+    EXPECT_TRUE(w.White1->isChecked());
+    // The design placement is the outer one, frame included.
+    EXPECT_TRUE(ProcessEventsUntil([&] { return w.frameGeometry().size() == QSize(839, 516); }));
+    EXPECT_EQ(w.frameGeometry(), QRect(231, 134, 839, 516));
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(MainWindowTest, StatusBarHasFivePanelsAndShowsTheViewTexts) {
+    TfrmMain& w = MakeWindow();
+    const std::array<int, 5> widths{150, 150, 150, 100, 50};
+    for (std::size_t i = 0; i < 5; ++i) {
+        EXPECT_EQ(w.StatusPanels[i]->width(), widths[i]);
+    }
+    w.Sonlet->ZoomIn();
+    EXPECT_EQ(w.StatusPanels[2]->text(), "Zoom: 200%");
+    w.Sonlet->SetStatus(0, "Position: 5");
+    EXPECT_EQ(w.StatusPanels[0]->text(), "Position: 5");
+}
+
+TEST_F(MainWindowTest, PianoKeySendsOneNoteOnPerPressAndIgnoresAutoRepeat) {
+    MakeWindow();
+    Focus(*window->Sonlet->Panel);
+    Press(Qt::Key_Q);
+    EXPECT_EQ(Piano(60).held, 1);
+    AutoRepeat(Qt::Key_Q, "q");
+    AutoRepeat(Qt::Key_Q, "q");
+    EXPECT_EQ(Piano(60).held, 1);
+    EXPECT_EQ(Piano(60).released, 0);
+    Release(Qt::Key_Q);
+    EXPECT_EQ(Piano(60).held, 0);
+    EXPECT_EQ(Piano(60).released, 1);
+
+    // Pressed again, it plays again; Z is the lowest key, ] the highest.
+    Press(Qt::Key_Q);
+    EXPECT_EQ(Piano(60).held, 1);
+    Press(Qt::Key_Z);
+    Press(Qt::Key_BracketRight);
+    EXPECT_EQ(Piano(48).held, 1);
+    EXPECT_EQ(Piano(79).held, 1);
+    // Shift changes nothing: the same key plays the same note.
+    Press(Qt::Key_2, Qt::ShiftModifier);
+    EXPECT_EQ(Piano(61).held, 1);
+    // The frame's slot is a different slot: its Stop leaves the piano's notes alone.
+    window->Sonlet->mniStop->trigger();
+    EXPECT_EQ(Piano(60).held, 1);
+}
+
+TEST_F(MainWindowTest, TwoKeysOfOneNoteGiveTwoVoicesAndAMissedReleaseIsCaughtUp) {
+    MakeWindow();
+    Focus(*window->Sonlet->Panel);
+    Press(Qt::Key_Q);
+    Press(Qt::Key_Comma);
+    EXPECT_EQ(Piano(60).held, 2);
+    Release(Qt::Key_Comma);
+    EXPECT_EQ(Piano(60).held, 1);
+    EXPECT_EQ(Piano(60).released, 1);
+
+    // W's release went to another program: the flag stays, the next press sends nothing,
+    // and the next release ends the note.
+    Press(Qt::Key_W);
+    EXPECT_TRUE(window->HeldKeys['W']);
+    Press(Qt::Key_W);
+    EXPECT_EQ(Piano(62).held, 1);
+    Release(Qt::Key_W);
+    EXPECT_EQ(Piano(62).held, 0);
+    EXPECT_FALSE(window->HeldKeys['W']);
+}
+
+TEST_F(MainWindowTest, PianoKeysStillReachTheFocusedControl) {
+    MakeWindow();
+    QSpinBox& transpose = *window->Sonlet->udTransposeSample;
+    Focus(transpose);
+    QLineEdit& edit = *transpose.findChild<QLineEdit*>();
+    edit.selectAll();
+    QTest::keyClick(&KeyTarget(), Qt::Key_5);
+    EXPECT_EQ(edit.text(), "5");
+    EXPECT_EQ(Piano(66).released, 1);
+
+    // F1 plays nothing and is left to the control as well.
+    QTest::keyClick(&KeyTarget(), Qt::Key_F1);
+    for (int note = 48; note <= 79; ++note) {
+        EXPECT_EQ(Piano(note).held, 0) << note;
+    }
+}
+
+TEST_F(MainWindowTest, EditShortcutsAreTakenByTheMenuAndDoNothing) {
+    MakeWindow();
+    QSpinBox& transpose = *window->Sonlet->udTransposeSample;
+    Focus(transpose);
+    QLineEdit& edit = *transpose.findChild<QLineEdit*>();
+    edit.setText("12");
+    edit.setCursorPosition(1);
+    const std::int64_t frames = window->Sonlet->Sample()->NumFrames;
+    int edits = 0;
+    QObject::connect(&edit, &QLineEdit::textEdited, [&] { ++edits; });
+
+    for (Qt::Key key : {Qt::Key_A, Qt::Key_X, Qt::Key_C, Qt::Key_V, Qt::Key_R}) {
+        QTest::keyClick(&KeyTarget(), key, Qt::ControlModifier);
+    }
+    EXPECT_EQ(edit.text(), "12");
+    EXPECT_FALSE(edit.hasSelectedText()) << "Ctrl+A reached the control";
+    EXPECT_EQ(edits, 0);
+    EXPECT_EQ(window->Sonlet->Sample()->NumFrames, frames);
+    EXPECT_TRUE(reporter.Messages().empty());
+    // The menu took X, C and V, so no note started either.
+    EXPECT_EQ(Piano(50).held + Piano(50).released, 0);
+    EXPECT_TRUE(dialogs.empty());
+}
+
+TEST_F(MainWindowTest, CtrlSOpensSaveAsBecauseNoFileNameIsKept) {
+    MakeWindow();
+    Focus(*window->Sonlet->Panel);
+    Press(Qt::Key_S, Qt::ControlModifier);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_TRUE(dialogs[0].ForSave);
+    EXPECT_EQ(dialogs[0].Filter, "Xi files (*.xi)|*.xi");
+    EXPECT_EQ(dialogs[0].DefaultExt, "xi");
+}
+
+TEST_F(MainWindowTest, PlayCommandsUseTheFrameSlotAndStopReleasesTheOldestNote60) {
+    MakeWindow();
+    Focus(*window->Sonlet->Panel);
+    Press(Qt::Key_F5);
+    EXPECT_EQ(Frame(60).held, 1);
+    window->N31->trigger();
+    window->N32->trigger();
+    EXPECT_EQ(Frame(57).held, 1);
+    EXPECT_EQ(Frame(63).held, 1);
+
+    window->Sonlet->tbPlay->trigger();
+    EXPECT_EQ(Frame(60).held, 2);
+    window->N22->trigger();
+    Press(Qt::Key_F8);
+    EXPECT_EQ(Frame(60).held, 1);
+    EXPECT_EQ(Frame(60).released, 1);
+    window->Sonlet->mniStop->trigger();
+    EXPECT_EQ(Frame(60).held, 0);
+    EXPECT_EQ(Frame(62).held, 1) << "Stop only releases note 60";
+    // No piano voice came from any of this.
+    EXPECT_EQ(Piano(60).held + Piano(60).released, 0);
+}
+
+TEST_F(MainWindowTest, TwoWheelNotchesMakeOneZoomStepAndOppositeNotchesCancel) {
+    MakeWindow();
+    window->Sonlet->ZoomIn();
+    window->Sonlet->ZoomIn();
+    ASSERT_DOUBLE_EQ(ZoomFactor, 4.0);
+    Wheel(-120, 1);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 4.0);
+    Wheel(-120, 2);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
+    EXPECT_EQ(window->WheelSteps, 0);
+
+    Wheel(-120, 3);
+    Wheel(120, 4);
+    EXPECT_EQ(window->WheelSteps, 0);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
+
+    Wheel(120, 5);
+    Wheel(120, 6);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 4.0);
+    // A fine-grained wheel sends parts of a notch; they add up.
+    Wheel(-60, 7);
+    Wheel(-60, 8);
+    Wheel(-120, 9);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
+}
+
+TEST_F(MainWindowTest, ColorSchemesSetTheFramesColorsAndCheckOneItem) {
+    MakeWindow();
+    window->Blue1->trigger();
+    EXPECT_EQ(window->ColorScheme, 2);
+    EXPECT_EQ(window->Sonlet->BackgroundColor, QColor(0x41, 0x74, 0xAB));
+    EXPECT_EQ(window->Sonlet->SelectionColor, QColor(0xA4, 0xBF, 0xDD));
+    EXPECT_EQ(window->Sonlet->AccentColor, QColor(0xFF, 0xFF, 0x00));
+    EXPECT_EQ(window->Sonlet->WaveColor, QColor(0xE0, 0xE0, 0xE0));
+    EXPECT_TRUE(window->Blue1->isChecked());
+    EXPECT_FALSE(window->White1->isChecked());
+    window->White1->trigger();
+    EXPECT_EQ(window->Sonlet->BackgroundColor, QColor(Qt::white));
+    EXPECT_EQ(window->Sonlet->CenterLineColor, QColor(0xC0, 0xC0, 0xC0));
+    EXPECT_FALSE(window->Blue1->isChecked());
+}
+
+TEST_F(MainWindowTest, SettingsFileBlackSchemeAndPlacementAreRestored) {
+    WriteSettings("[Form]\nTop=40\nLeft=50\nWidth=700\nHeight=480\nColorScheme=1\n");
+    MakeWindow();
+    EXPECT_EQ(window->ColorScheme, 1);
+    EXPECT_TRUE(window->Black1->isChecked());
+    EXPECT_FALSE(window->White1->isChecked());
+    EXPECT_EQ(window->Sonlet->BackgroundColor, QColor(Qt::black));
+    EXPECT_EQ(window->Sonlet->SelectionColor, QColor(0x00, 0x00, 0x80));
+    EXPECT_EQ(window->Sonlet->WaveColor, QColor(0x8F, 0xFF, 0x8F));
+    EXPECT_TRUE(
+        ProcessEventsUntil([&] { return window->frameGeometry().size() == QSize(700, 480); }));
+    EXPECT_EQ(window->frameGeometry(), QRect(50, 40, 700, 480));
+}
+
+TEST_F(MainWindowTest, UnknownSchemeNumberShowsWhiteAndIsWrittenBackAtClose) {
+    WriteSettings("[Form]\nColorScheme=7\n");
+    MakeWindow();
+    EXPECT_EQ(window->ColorScheme, 7);
+    EXPECT_TRUE(window->White1->isChecked());
+    EXPECT_EQ(window->Sonlet->BackgroundColor, QColor(Qt::white));
+    EXPECT_EQ(window->Sonlet->WaveColor, QColor(Qt::black));
+    window->move(60, 70);
+    ASSERT_TRUE(CloseCompletely());
+    EXPECT_EQ(SettingsValue("ColorScheme"), 7);
+    EXPECT_EQ(SettingsValue("Left"), 60);
+    EXPECT_EQ(SettingsValue("Top"), 70);
+    EXPECT_EQ(SettingsValue("Width"), 839);
+    EXPECT_EQ(SettingsValue("Height"), 516);
+}
+
+TEST_F(MainWindowTest, FirstCloseIsRefusedAndTheNextTickEndsPlayerThenWindow) {
+    MakeWindow();
+    TWavePlayer* player = window->Player.get();
+    window->close();
+    EXPECT_TRUE(window->isVisible()) << "the first close request never closes";
+    EXPECT_TRUE(window->Closing);
+    EXPECT_TRUE(player->FreeOnExit.load());
+    EXPECT_FALSE(std::filesystem::exists(SettingsPath())) << "nothing is saved yet";
+    EXPECT_NE(window->Instrument.load(), nullptr);
+
+    ASSERT_TRUE(ProcessEventsUntil([&] { return !window->isVisible(); }));
+    EXPECT_EQ(window->Player, nullptr);
+    EXPECT_EQ(window->Instrument.load(), nullptr) << "freed once the player thread ended";
+    EXPECT_EQ(window->Sonlet->Instrument(), nullptr);
+    EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(MainWindowTest, FileExitGoesThroughTheSameHandshake) {
+    MakeWindow();
+    window->Sonlet->mniExit->trigger();
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(window->Closing);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return !window->isVisible(); }));
+}
+
+TEST_F(MainWindowTest, UnwritableSettingsAreReportedAndTheCloseCompletes) {
+    // A file where the settings folder should be: neither folder nor file can be made.
+    std::ofstream(home.File("Sonlet")) << "in the way";
+    MakeWindow();
+    ASSERT_TRUE(CloseCompletely());
+    ASSERT_EQ(reporter.Messages().size(), 1u);
+    EXPECT_NE(reporter.Texts()[0].find("sonlet.ini"), std::string::npos);
+}
+
+TEST_F(MainWindowTest, DroppedFileOpensAsOpenWould) {
+    MakeWindow();
+    const std::string wav =
+        home.Write("drop.wav", testkit::WavBuilder::Pcm(1, 22050, 16)
+                                   .DataChunk(testkit::Le16Values({100, -100, 200, -200}))
+                                   .Bytes());
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(wav))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    const TSample* sample = window->Sonlet->Sample();
+    ASSERT_NE(sample, nullptr);
+    EXPECT_EQ(sample->NumFrames, 4);
+    EXPECT_EQ(sample->GetValue(2), 200);
+    EXPECT_EQ(window->Sonlet->lbFormat->text().contains("16"), true);
+}
+
+} // namespace
+} // namespace sonlet::uitest

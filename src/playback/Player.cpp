@@ -92,6 +92,10 @@ void TWavePlayer::RestoreIfLost() {
 void TWavePlayer::FillSegment(std::int32_t segment) {
     segment_ = segment;
     RestoreIfLost();
+    // A shutdown during a long restore must not end in a lock-failure box.
+    if (TerminationRequested()) {
+        return;
+    }
     for (;;) {
         const std::int32_t code = ring_->LockSegment(segment);
         if (code == RingOk) {

@@ -58,6 +58,11 @@ void TInstrument::RenderFrame(const TSample& sample, float pos, std::int64_t sin
     float frac = pos - static_cast<float>(ip);
     if (!noWrap) {
         WrapPosition(sample, ip, frac, status);
+        // An ended voice is silent from this frame on, also where the position still lies
+        // inside the data (an empty loop range, or the odd value of a cut last frame).
+        if (status == VoiceFree) {
+            return;
+        }
     }
     const std::int64_t channels = sample.Format.nChannels;
     const std::int64_t index = (ip + sample.PlayStart) * channels;

@@ -171,6 +171,7 @@ TEST(Render, EmptyLoopRangeEndsTheVoiceInsteadOfDividingByZero) {
     SetLoop(instrument, LoopForward, 50, 0);
     const Rendered forward = Render(instrument, 60, 1024);
     EXPECT_EQ(forward.left[49], 500.0f);
+    EXPECT_EQ(forward.left[50], 0.0f);
     EXPECT_EQ(forward.status, VoiceFree);
     SetLoop(instrument, LoopPingpong, 50, 0);
     EXPECT_EQ(Render(instrument, 60, 1024).status, VoiceFree);

@@ -117,13 +117,6 @@ TEST(Render, PositionsBeforeTheStart) {
     EXPECT_EQ(r.left[2], 100.0f);
 }
 
-TEST(Render, SampleVolumeScalesTheValue) {
-    TInstrument instrument;
-    FillSample(instrument, 100, 1, [](std::int64_t) { return 1000; });
-    instrument.CurrentSample()->Volume = 16;
-    EXPECT_EQ(Render(instrument, 60, 8).left[3], 250.0f);
-}
-
 TEST(Render, ForwardLoopRepeatsItsRange) {
     TInstrument instrument;
     FillSample(instrument, 3000, 1, [](std::int64_t f) { return static_cast<std::int32_t>(f); });
@@ -282,16 +275,6 @@ TEST_F(Levels, OneVoiceTwoVoicesAndClipping) {
         low.StartNote(slot, 60, 127, 0);
     }
     EXPECT_EQ(Segment(low)[100], -32768);
-}
-
-TEST_F(Levels, VelocityHundredAtHalfGain) {
-    Fill(32767);
-    OfflineRenderer renderer;
-    renderer.StartNote(slot, 60, 100, 0);
-    // About 39 % of the output range.
-    const std::int16_t v = Segment(renderer)[10];
-    EXPECT_GT(v, 12800);
-    EXPECT_LT(v, 12950);
 }
 
 TEST_F(Levels, NoteStartsAtItsExactFrame) {

@@ -113,12 +113,6 @@ TEST_F(Voices, NoteOffMatchesSlotIdentityAndNote) {
     EXPECT_EQ(table.NoteOff(keyboard, 60, 0), piano);
 }
 
-TEST_F(Voices, NoteOffOnEqualStartsTakesTheLowerIndex) {
-    table.NoteOn(frame, 60, 100, 0);
-    table.NoteOn(frame, 60, 100, 0);
-    EXPECT_EQ(table.NoteOff(frame, 60, 0), 0);
-}
-
 TEST_F(Voices, StatusText) {
     const std::string line = "Status: 0  StartBuf: 0  StartPos: 0  StopBuf: 0  StopPos: 0  "
                              "Note: 1\r\n";
@@ -139,13 +133,6 @@ TEST_F(Voices, StatusText) {
     EXPECT_NE(table.StatusText().find("f: 1  Status: 2  StartBuf: 3  StartPos: 4096  "
                                       "StopBuf: 0  StopPos: 0  Note: 0."),
               std::string::npos);
-}
-
-TEST(PitchRatio, HistoricalSemitoneConstant) {
-    EXPECT_EQ(PitchRatioFor(60), 1.0);
-    EXPECT_EQ(static_cast<float>(PitchRatioFor(48)), 0.5f);
-    EXPECT_EQ(static_cast<float>(PitchRatioFor(72)), 2.0f);
-    EXPECT_EQ(static_cast<float>(PitchRatioFor(61)), 1.0594631433486938f);
 }
 
 } // namespace

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Starts the real editor on a virtual X display with SDL's disk audio driver, opens a WAV
+# given on the command line, plays one piano key with xdotool, closes the window through
+# File > Exit, and checks the audio the program wrote and the settings file it left.
+# Exit code 77 (skipped) when the X tools are missing.
+set -euo pipefail
+
+program="$1"
+for tool in xvfb-run Xvfb xdotool xauth od; do
+    if ! command -v "$tool" >/dev/null 2>&1; then
+        echo "SKIPPED: $tool is not installed (tools/packages.txt lists the X tools)"
+        exit 77
+    fi
+done
+
+if [[ -z "${SONLET_E2E_INNER:-}" ]]; then
+    export SONLET_E2E_INNER=1
+    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+
+work="$(mktemp -d)"
+pid=""
+cleanup() {
+    if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then
+        kill "$pid" 2>/dev/null || true
+    fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+    echo "FAILED: $*"
+    [[ -f "$work/log.txt" ]] && sed 's/^/  sonlet: /' "$work/log.txt"
+    exit 1
+}
+
+le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
+
+# A mono 16-bit square wave of 20000 frames: loud enough that any note of it is not silence.
+frames=20000
+data_size=$((frames * 2))
+{
+    printf 'RIFF'; le32 $((36 + data_size)); printf 'WAVEfmt '; le32 16
+    printf '\x01\x00\x01\x00'; le32 44100; le32 88200; printf '\x02\x00\x10\x00'
+    printf 'data'; le32 "$data_size"
+    for ((i = 0; i < frames / 4; i++)); do printf '\x00\x40\x00\x40\x00\xc0\x00\xc0'; done
+} > "$work/square.wav"
+
+export HOME="$work/home" XDG_CONFIG_HOME="$work/config"
+export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
+export QT_QPA_PLATFORM=xcb
+mkdir -p "$HOME"
+"$program" "$work/square.wav" > "$work/log.txt" 2>&1 &
+pid=$!
+
+# The main window: the program's one large window of that title (Qt adds a tiny helper one).
+main_window() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Tulvo Sonlet$' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$id")"
+        if [[ "$WIDTH" -gt 100 ]]; then
+            echo "$id"
+            return
+        fi
+    done
+}
+window=""
+for _ in $(seq 100); do
+    window="$(main_window || true)"
+    [[ -n "$window" ]] && break
+    kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
+    sleep 0.1
+done
+[[ -n "$window" ]] || fail "no window titled 'Tulvo Sonlet' appeared"
+
+# Let the window settle, then give it the keyboard: without a window manager the focus
+# follows the pointer.
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 3))
+xdotool windowfocus "$window" || true
+sleep 0.5
+
+before=$(stat -c %s "$work/audio.raw" 2>/dev/null || echo 0)
+[[ "$before" -gt 0 ]] || fail "no audio was written before the key press"
+xdotool keydown q
+sleep 0.5
+xdotool keyup q
+sleep 0.5
+
+# File > Exit: open the File menu, Up selects its last item, Return runs it.
+xdotool mousemove $((X + 20)) $((Y + 9)) click 1
+sleep 0.5
+xdotool key Up
+sleep 0.2
+xdotool key Return
+
+for _ in $(seq 200); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+if kill -0 "$pid" 2>/dev/null; then
+    fail "the program did not end within 20 s of File > Exit"
+fi
+status=0
+wait "$pid" || status=$?
+pid=""
+[[ "$status" -eq 0 ]] || fail "the program ended with status $status"
+
+# True when the bytes on standard input are not all zero (reads them all: no broken pipe).
+nonzero() {
+    local lines
+    lines=$(od -An -v -tx1 | grep -c '[1-9a-f]' || true)
+    [[ "$lines" -gt 0 ]]
+}
+head -c "$before" "$work/audio.raw" | nonzero && fail "the output was not silent before the key press"
+tail -c +$((before + 1)) "$work/audio.raw" | nonzero || fail "the key press left no sound in the output"
+
+ini="$XDG_CONFIG_HOME/Sonlet/sonlet.ini"
+[[ -f "$ini" ]] || fail "$ini was not written"
+for key in Top Left Width Height ColorScheme; do
+    grep -q "^$key=" "$ini" || fail "$ini has no $key"
+done
+grep -q '^\[Form\]' "$ini" || fail "$ini has no [Form] section"
+
+echo "passed: a key press sounded, File > Exit closed the program, sonlet.ini was written"

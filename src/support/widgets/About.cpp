@@ -49,7 +49,7 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     ProductName->setFont(productFont);
     lbVersion = PlaceLabel(Panel1, 88, 40, Panel1->width() - 96);
     Notice = PlaceLabel(Panel1, 8, 80, textWidth);
-    Notice->setText("Copyright (c) 2026 Tulvo. All rights reserved.");
+    Notice->setText("Copyright (c) 2026 Tulvo");
     Label1 = PlaceLabel(Panel1, 8, 104, textWidth);
     Label1->setStyleSheet("color: blue; font-weight: bold; text-decoration: underline;");
     Label1->setCursor(Qt::PointingHandCursor);

@@ -28,7 +28,8 @@ namespace sonlet {
 //
 // Shutdown contract (see CoreThread): the thread ends within one segment period of
 // RequestTermination() while the ring plays (at once when it does not play), and stops the
-// ring. Every instrument a slot holds must stay alive until the thread has ended.
+// ring. Every slot a note was started through, and every instrument such a slot holds, must
+// stay alive until the thread has ended (a voice keeps the slot's address).
 // - Owner waits (the recommended close): keep the std::unique_ptr and call
 //   CoreThread::ShutDown(std::move(player), limit). true: the thread has ended and the player
 //   is gone, the instrument may be freed. false: the thread is still busy (e.g. waiting for a

@@ -1,7 +1,8 @@
 # The editor program (build/src/sonlet) with its desktop entry and icons.
 find_package(Qt6 REQUIRED COMPONENTS Widgets)
 add_executable(sonlet main.cpp)
-target_link_libraries(sonlet PRIVATE sonlet_ui sonlet_widgets sonlet_playback_sdl sonlet_warnings)
+target_link_libraries(sonlet PRIVATE sonlet_ui sonlet_widgets sonlet_playback_sdl sonlet_platform
+  sonlet_warnings)
 set_target_properties(sonlet PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}")
 
 set(SONLET_APP_ID com.tulvo.Sonlet)

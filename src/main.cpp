@@ -1,5 +1,6 @@
 #include "playback/SdlOutputRing.h"
 #include "support/Report.h"
+#include "support/platform/Installation.h"
 #include "support/widgets/About.h"
 #include "support/widgets/Memo.h"
 #include "support/widgets/MessageBoxReporter.h"
@@ -18,6 +19,9 @@ int main(int argc, char** argv) {
     // ---- installation steps ----
     // The installation bookkeeping and the uninstall switch run here: after the
     // floating-point set-up, before the GUI exists. They may end the program.
+    sonlet::RegisterInstallation();
+    // Read before the toolkit takes its own options out of the arguments.
+    const bool uninstall = sonlet::HasUninstallSwitch(argc, argv);
     // ---- end of installation steps ----
 
     QApplication app(argc, argv);
@@ -27,6 +31,11 @@ int main(int argc, char** argv) {
 
     sonlet::MessageBoxReporter reporter;
     sonlet::ScopedReporter reportInBoxes(reporter);
+
+    // "/uninstall" asks and uninstalls in message boxes only, then ends without a window.
+    if (uninstall) {
+        return sonlet::RunUninstallCommand();
+    }
 
     sonlet::TfrmMain mainWindow([] { return std::make_unique<sonlet::SdlOutputRing>(); });
     if (!mainWindow.HasPlayer()) {

@@ -95,7 +95,7 @@ void TEnvelopePanel::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter painter(this);
-    painter.setPen(QPen(palette().color(QPalette::Dark), 1));
+    painter.setPen(QPen(LineColor(), 1));
     if (drawLine_) {
         painter.drawLine(0, height() / 2, width() - 1, height() / 2);
     }
@@ -112,7 +112,7 @@ void TEnvelopePanel::paintEvent(QPaintEvent* event) {
         verticalAt(editor_.SustainIndex());
     }
     if (editor_.Envelope->LoopOn != 0) {
-        painter.setPen(QPen(palette().color(QPalette::Dark), 1, Qt::DotLine));
+        painter.setPen(QPen(LineColor(), 1, Qt::DotLine));
         for (const int index : {editor_.LoopStartIndex(), editor_.LoopEndIndex()}) {
             if (index >= 0) {
                 verticalAt(index);

@@ -32,6 +32,9 @@ public:
     void SetZoom(int zoom);
 
     const TEnvelopeEditor& Editor() const { return editor_; }
+    // The colour of the polyline and the marker lines: the style's shadow colour, darkened
+    // so that a thin line stays legible on the white plot.
+    QColor LineColor() const { return palette().color(QPalette::Dark).darker(160); }
 
     void PanelMouseDown(const MouseInput& input);
     void PanelMouseMove(const MouseInput& input);

@@ -127,7 +127,7 @@ private slots:
         e.params.LoopOn = 1;
         e.panel.UpdateEnvelope();
         const QImage shot = e.panel.grab().toImage();
-        const QRgb line = e.panel.palette().color(QPalette::Dark).rgb();
+        const QRgb line = e.panel.LineColor().rgb();
         const QRgb white = QColor(Qt::white).rgb();
         QCOMPARE(shot.pixel(80, 2), line);           // the segment at y 64
         QCOMPARE(shot.pixel(e.Column(1), 40), line); // the solid sustain line

@@ -161,6 +161,10 @@ void TfrSonlet::PaintBox1MouseUp(TPaintBox&, const MouseInput& input) {
         InstrumentEditGuard guard(Instrument()->EditLock());
         drag_.Release(*s, input.X);
     }
+    if (s->MarkA < 0) {
+        // A click cleared the selection; do not leave its range in the status bar.
+        SetStatus(StatusSelectionPanel, QString());
+    }
     UpdateView(-1);
 }
 

@@ -91,6 +91,7 @@ private slots:
         Release(*f.frame.PaintBox1, {300, 5});
         QCOMPARE(s.MarkA, -1);
         QCOMPARE(s.MarkB, -1);
+        QCOMPARE(LastStatus(status, StatusSelectionPanel), QString());
         Move(*f.frame.PaintBox1, {40, 5}, Qt::NoButton);
         QCOMPARE(LastStatus(status, StatusSelectionPanel), QString());
         QCOMPARE(LastStatus(status, StatusPositionPanel), QString("Position: 401"));

@@ -236,16 +236,30 @@ public:
     QAction* mniInvert = nullptr;
     QAction* mniFlipByZero = nullptr;
     QAction* mniReverse = nullptr;
+    // Built but never shown (hidden items take no shortcut and no click).
+    QAction* mniSwapChannels = nullptr;
+    QAction* mniCopyLeftToRight = nullptr;
+    QAction* mniCopyRightToLeft = nullptr;
+    QAction* mniVolume = nullptr;
+    QAction* mniNormalize = nullptr;
+    QAction* mniFadeIn = nullptr;
+    QAction* mniFadeOut = nullptr;
+    QAction* mniEcho = nullptr;
     QMenu* mniAudio = nullptr;
     // The "Play" submenu; the main window fills it with its semitone items.
     QMenu* mniPlay = nullptr;
     QAction* mniStop = nullptr;
+    QAction* mniLoop = nullptr; // hidden
     QMenu* mniHelp = nullptr;
     QAction* mniAbout = nullptr;
 
     QToolBar* ToolBar1 = nullptr;
     QAction* tbPlay = nullptr;
     QToolButton* tbFunction = nullptr;
+    // Hidden tool buttons.
+    QAction* tbSave = nullptr;
+    QAction* tbLoop = nullptr;
+    QAction* ToolButton21 = nullptr;
 
     TFileDialog OpenDialog;
     TFileDialog SaveDialog;
@@ -266,8 +280,17 @@ public:
     void mniInvertClick();
     void mniFlipByZeroClick();
     void mniReverseClick();
+    void mniSwapChannelsClick();
+    void mniVolumeClick();
+    void mniNormalizeClick();
+    void mniFadeInClick();
+    void mniFadeOutClick();
+    void mniEchoClick();
     void mniPlayClick();
     void mniStopClick();
+    void mniLoopClick();
+    void tbLoopClick();
+    void ToolButton21Click();
     // The Edit items: reserved for clipboard work that does not exist yet, so they do nothing.
     void mniCutClick() {}
     void mniCopyClick() {}
@@ -275,6 +298,9 @@ public:
     void mniPasteMixClick() {}
     void mniCropClick() {}
     void mniSelectAllClick() {}
+    // Reserved for stereo work that does not exist yet.
+    void mniCopyLeftToRightClick() {}
+    void mniCopyRightToLeftClick() {}
 
     // Runs a sample function (SampleFunction code) on the current sample's selection.
     void ApplySampleFunction(std::int32_t code);

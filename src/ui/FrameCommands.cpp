@@ -144,12 +144,34 @@ void TfrSonlet::BuildCommands() {
     mniInvert = item(mniFunction, "Invert", &TfrSonlet::mniInvertClick);
     mniFlipByZero = item(mniFunction, "Flip by zero", &TfrSonlet::mniFlipByZeroClick);
     mniReverse = item(mniFunction, "Reverse", &TfrSonlet::mniReverseClick);
+    const QList<QAction*> hiddenFunctions{
+        mniFunction->addSeparator(),
+        mniSwapChannels = item(mniFunction, "Swap channels", &TfrSonlet::mniSwapChannelsClick),
+        mniCopyLeftToRight =
+            item(mniFunction, "Copy left to right", &TfrSonlet::mniCopyLeftToRightClick),
+        mniCopyRightToLeft =
+            item(mniFunction, "Copy right to left", &TfrSonlet::mniCopyRightToLeftClick),
+        mniFunction->addSeparator(),
+        mniVolume = item(mniFunction, "Volume...", &TfrSonlet::mniVolumeClick),
+        mniNormalize = item(mniFunction, "Normalize", &TfrSonlet::mniNormalizeClick),
+        mniFadeIn = item(mniFunction, "Fade in", &TfrSonlet::mniFadeInClick),
+        mniFadeOut = item(mniFunction, "Fade out", &TfrSonlet::mniFadeOutClick),
+        mniFunction->addSeparator(),
+        mniEcho = item(mniFunction, "Echo...", &TfrSonlet::mniEchoClick),
+    };
+    for (QAction* hidden : hiddenFunctions) {
+        hidden->setVisible(false);
+    }
 
     mniAudio = MainMenu->addMenu("Audio");
     mniPlay = mniAudio->addMenu("Play");
     mniPlay->menuAction()->setIcon(MakeToolIcon(ToolIcon::Play));
     mniStop = item(mniAudio, "Stop", &TfrSonlet::mniStopClick, QKeySequence(Qt::Key_F8));
     mniStop->setIcon(MakeToolIcon(ToolIcon::Stop));
+    mniAudio->addSeparator()->setVisible(false);
+    mniLoop = item(mniAudio, "Loop Playback", &TfrSonlet::mniLoopClick);
+    mniLoop->setCheckable(true);
+    mniLoop->setVisible(false);
 
     mniHelp = MainMenu->addMenu("Help");
     mniAbout = new QAction("About...", mniHelp);
@@ -163,6 +185,9 @@ void TfrSonlet::BuildCommands() {
     ToolBar1->setFocusPolicy(Qt::NoFocus);
     ToolBar1->addAction(mniNew);
     ToolBar1->addAction(mniOpen);
+    tbSave = ToolBar1->addAction(MakeToolIcon(ToolIcon::Save), "Save");
+    connect(tbSave, &QAction::triggered, this, [this] { mniSaveClick(); });
+    tbSave->setVisible(false);
     ToolBar1->addSeparator();
     ToolBar1->addAction(mniCut);
     ToolBar1->addAction(mniCopy);
@@ -171,6 +196,10 @@ void TfrSonlet::BuildCommands() {
     tbPlay = ToolBar1->addAction(MakeToolIcon(ToolIcon::Play), "Play");
     connect(tbPlay, &QAction::triggered, this, [this] { mniPlayClick(); });
     ToolBar1->addAction(mniStop);
+    tbLoop = ToolBar1->addAction(MakeToolIcon(ToolIcon::Loop), "Loop Playback");
+    tbLoop->setCheckable(true);
+    connect(tbLoop, &QAction::triggered, this, [this] { tbLoopClick(); });
+    tbLoop->setVisible(false);
     ToolBar1->addSeparator();
     ToolBar1->addAction(mniZoomIn);
     ToolBar1->addAction(mniZoomOut);
@@ -184,6 +213,10 @@ void TfrSonlet::BuildCommands() {
     tbFunction->setPopupMode(QToolButton::InstantPopup);
     tbFunction->setFocusPolicy(Qt::NoFocus);
     ToolBar1->addWidget(tbFunction);
+    ToolBar1->addSeparator()->setVisible(false);
+    ToolButton21 = ToolBar1->addAction("Channels");
+    connect(ToolButton21, &QAction::triggered, this, [this] { ToolButton21Click(); });
+    ToolButton21->setVisible(false);
     for (QAction* action : ToolBar1->actions()) {
         if (QWidget* button = ToolBar1->widgetForAction(action)) {
             button->setFocusPolicy(Qt::NoFocus);
@@ -263,8 +296,27 @@ void TfrSonlet::mniInvertClick() { ApplySampleFunction(FunctionInvert); }
 void TfrSonlet::mniFlipByZeroClick() { ApplySampleFunction(FunctionFlipByZero); }
 void TfrSonlet::mniReverseClick() { ApplySampleFunction(FunctionReverse); }
 
+void TfrSonlet::mniSwapChannelsClick() { ApplySampleFunction(FunctionSwapChannels); }
+void TfrSonlet::mniVolumeClick() { ApplySampleFunction(FunctionVolume); }
+void TfrSonlet::mniNormalizeClick() { ApplySampleFunction(FunctionNormalize); }
+void TfrSonlet::mniFadeInClick() { ApplySampleFunction(FunctionFadeIn); }
+void TfrSonlet::mniFadeOutClick() { ApplySampleFunction(FunctionFadeOut); }
+void TfrSonlet::mniEchoClick() { ApplySampleFunction(FunctionEcho); }
+
 void TfrSonlet::mniPlayClick() { PlayNote(0); }
 void TfrSonlet::mniStopClick() { StopNote(); }
+
+// The item toggles its own check mark; the button follows it.
+void TfrSonlet::mniLoopClick() { tbLoop->setChecked(mniLoop->isChecked()); }
+
+void TfrSonlet::tbLoopClick() {
+    mniLoop->setChecked(tbLoop->isChecked());
+    if (Player != nullptr) {
+        Player->LoopPlayback = tbLoop->isChecked();
+    }
+}
+
+void TfrSonlet::ToolButton21Click() { mniChannelsClick(); }
 
 void TfrSonlet::ApplySampleFunction(std::int32_t code) {
     TInstrument* inst = Instrument();

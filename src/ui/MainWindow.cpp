@@ -159,6 +159,8 @@ void TfrmMain::BuildMenus() {
     route(Sonlet->mniExit, &TfrmMain::SonletmniExitClick);
     route(Sonlet->mniZoomIn, &TfrmMain::SonletmniZoomInClick);
     route(Sonlet->mniChannels, &TfrmMain::SonletmniChannelsClick);
+    route(Sonlet->mniSwapChannels, &TfrmMain::SonletmniSwapChannelsClick);
+    route(Sonlet->mniNormalize, &TfrmMain::SonletmniNormalizeClick);
     route(Sonlet->mniStop, &TfrmMain::SonletmniStopClick);
     route(Sonlet->tbPlay, &TfrmMain::SonlettbPlayClick);
     route(Sonlet->mniAbout, &TfrmMain::SonletmniAboutClick);
@@ -316,6 +318,8 @@ void TfrmMain::SonletmniSaveAsClick() { Sonlet->mniSaveAsClick(); }
 void TfrmMain::SonletmniExitClick() { Sonlet->mniExitClick(); }
 void TfrmMain::SonletmniZoomInClick() { Sonlet->mniZoomInClick(); }
 void TfrmMain::SonletmniChannelsClick() { Sonlet->mniChannelsClick(); }
+void TfrmMain::SonletmniSwapChannelsClick() { Sonlet->mniSwapChannelsClick(); }
+void TfrmMain::SonletmniNormalizeClick() { Sonlet->mniNormalizeClick(); }
 void TfrmMain::SonletmniStopClick() { Sonlet->mniStopClick(); }
 void TfrmMain::SonlettbPlayClick() { Sonlet->mniPlayClick(); }
 

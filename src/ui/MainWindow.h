@@ -106,6 +106,8 @@ public:
     void SonletmniExitClick();
     void SonletmniZoomInClick();
     void SonletmniChannelsClick();
+    void SonletmniSwapChannelsClick();
+    void SonletmniNormalizeClick();
     void SonletmniStopClick();
     void SonlettbPlayClick();
     void SonletmniAboutClick();

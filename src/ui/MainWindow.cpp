@@ -20,11 +20,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QScreen>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
 #include <QWheelEvent>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -64,6 +66,17 @@ SchemeColors ColorsOf(std::int32_t scheme) {
         return {QColor::fromRgb(0xFFFFFFu), QColor::fromRgb(0xF0F0FAu), QColor::fromRgb(0xFFFFFFu),
                 QColor::fromRgb(0xC0C0C0u), QColor::fromRgb(0x000000u)};
     }
+}
+
+// A hand-edited size must not make the window (and its backing store) absurdly large: at
+// most the whole desktop, and never less than a generous fixed size.
+QSize LargestWindowSize() {
+    constexpr int floor = 4096;
+    QSize desktop;
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        desktop = screen->virtualSize();
+    }
+    return {std::max(floor, desktop.width()), std::max(floor, desktop.height())};
 }
 
 QString StartFolder() {
@@ -238,8 +251,10 @@ void TfrmMain::LoadSettings() {
     move(x(), top);
     const int left = ini.value("Left", outer.left()).toInt();
     move(left, top);
-    const int width = ini.value("Width", outer.width()).toInt();
-    const int height = ini.value("Height", outer.height()).toInt();
+    const QSize limit = LargestWindowSize();
+    const int width = std::clamp(ini.value("Width", outer.width()).toInt(), 1, limit.width());
+    const int height =
+        std::clamp(ini.value("Height", outer.height()).toInt(), 1, limit.height());
     pendingOuterSize_ = QSize(width, height);
     resize(width, height);
     ColorScheme = ini.value("ColorScheme", ColorScheme).toInt();

@@ -286,6 +286,15 @@ TEST_F(MainWindowTest, SettingsFileBlackSchemeAndPlacementAreRestored) {
     EXPECT_EQ(window->frameGeometry(), QRect(50, 40, 700, 480));
 }
 
+TEST_F(MainWindowTest, AbsurdSizesInTheSettingsFileAreCappedAndPositionKept) {
+    WriteSettings("[Form]\nTop=-20000\nLeft=30000\nWidth=1000000000\nHeight=-7\n");
+    MakeWindow();
+    EXPECT_LE(window->width(), 4096);
+    EXPECT_GE(window->height(), 1);
+    EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(30000, -20000));
+    EXPECT_TRUE(reporter.Messages().empty());
+}
+
 TEST_F(MainWindowTest, UnknownSchemeNumberShowsWhiteAndIsWrittenBackAtClose) {
     WriteSettings("[Form]\nColorScheme=7\n");
     MakeWindow();

@@ -35,6 +35,7 @@ namespace sonlet {
 namespace {
 
 constexpr QRect DesignPlacement{231, 134, 839, 516};
+constexpr QSize MinimumClientSize{820, 400};
 constexpr std::array<int, 5> StatusPanelWidths{150, 150, 150, 100, 50};
 constexpr int Timer1Interval = 200;
 constexpr std::uint32_t TimerInterval = 20;
@@ -92,6 +93,8 @@ TfrmMain::TfrmMain(const OutputRingFactory& makeRing, QWidget* parent) : QMainWi
     setWindowTitle("Tulvo Sonlet");
     move(DesignPlacement.topLeft());
     resize(DesignPlacement.size());
+    // Narrower than its design, the property panel would cut off its labels and values.
+    setMinimumSize(MinimumClientSize);
     setAcceptDrops(true);
 
     Sonlet = new TfrSonlet(this);
@@ -253,8 +256,7 @@ void TfrmMain::LoadSettings() {
     move(left, top);
     const QSize limit = LargestWindowSize();
     const int width = std::clamp(ini.value("Width", outer.width()).toInt(), 1, limit.width());
-    const int height =
-        std::clamp(ini.value("Height", outer.height()).toInt(), 1, limit.height());
+    const int height = std::clamp(ini.value("Height", outer.height()).toInt(), 1, limit.height());
     pendingOuterSize_ = QSize(width, height);
     resize(width, height);
     ColorScheme = ini.value("ColorScheme", ColorScheme).toInt();

@@ -273,7 +273,7 @@ TEST_F(MainWindowTest, ColorSchemesSetTheFramesColorsAndCheckOneItem) {
 }
 
 TEST_F(MainWindowTest, SettingsFileBlackSchemeAndPlacementAreRestored) {
-    WriteSettings("[Form]\nTop=40\nLeft=50\nWidth=700\nHeight=480\nColorScheme=1\n");
+    WriteSettings("[Form]\nTop=40\nLeft=50\nWidth=900\nHeight=480\nColorScheme=1\n");
     MakeWindow();
     EXPECT_EQ(window->ColorScheme, 1);
     EXPECT_TRUE(window->Black1->isChecked());
@@ -282,15 +282,17 @@ TEST_F(MainWindowTest, SettingsFileBlackSchemeAndPlacementAreRestored) {
     EXPECT_EQ(window->Sonlet->SelectionColor, QColor(0x00, 0x00, 0x80));
     EXPECT_EQ(window->Sonlet->WaveColor, QColor(0x8F, 0xFF, 0x8F));
     EXPECT_TRUE(
-        ProcessEventsUntil([&] { return window->frameGeometry().size() == QSize(700, 480); }));
-    EXPECT_EQ(window->frameGeometry(), QRect(50, 40, 700, 480));
+        ProcessEventsUntil([&] { return window->frameGeometry().size() == QSize(900, 480); }));
+    EXPECT_EQ(window->frameGeometry(), QRect(50, 40, 900, 480));
 }
 
 TEST_F(MainWindowTest, AbsurdSizesInTheSettingsFileAreCappedAndPositionKept) {
     WriteSettings("[Form]\nTop=-20000\nLeft=30000\nWidth=1000000000\nHeight=-7\n");
     MakeWindow();
     EXPECT_LE(window->width(), 4096);
-    EXPECT_GE(window->height(), 1);
+    // Never so small that the property panel cuts off its values.
+    EXPECT_GE(window->width(), 820);
+    EXPECT_GE(window->height(), 400);
     EXPECT_EQ(window->frameGeometry().topLeft(), QPoint(30000, -20000));
     EXPECT_TRUE(reporter.Messages().empty());
 }

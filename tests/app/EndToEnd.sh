@@ -48,9 +48,6 @@ data_size=$((frames * 2))
 export HOME="$work/home" XDG_CONFIG_HOME="$work/config"
 export SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw"
 export QT_QPA_PLATFORM=xcb
-# On a real display Qt loads the D-Bus library, whose process-lifetime allocations a leak
-# checking build would otherwise report.
-export LSAN_OPTIONS="suppressions=$(cd "$(dirname "$0")" && pwd)/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 mkdir -p "$HOME"
 "$program" "$work/square.wav" > "$work/log.txt" 2>&1 &
 pid=$!

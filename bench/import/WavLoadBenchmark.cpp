@@ -1,6 +1,7 @@
 // Loads a generated 400 MB 16-bit stereo WAV and compares it with reading the same bytes into a
 // fresh buffer of that size, in the same run. Prints the time ratio and the peak memory of the
 // load relative to the data size.
+#include "RatioReporter.h"
 #include "model/Sample.h"
 #include "support/FileIO.h"
 
@@ -76,37 +77,16 @@ void BM_RawRead(benchmark::State& state) {
 BENCHMARK(BM_LoadFromWav)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_RawRead)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-            if (auto it = run.counters.find("peak_ratio"); it != run.counters.end()) {
-                peak_ = it->second.value;
-            }
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double load = times_["BM_LoadFromWav/iterations:5"];
-        const double raw = times_["BM_RawRead/iterations:5"];
-        std::printf("RATIO wav_load_vs_raw_read %.3f (target <= 1.5)\n",
-                    raw > 0 ? load / raw : 0.0);
-        std::printf("RATIO wav_load_peak_memory_vs_data %.3f (target < 1.2)\n", peak_);
-    }
-
-private:
-    std::map<std::string, double> times_;
-    double peak_ = 0;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     WriteWav(BenchFile());
-    RatioReporter reporter;
+    sonlet::bench::RatioReporter reporter([](const sonlet::bench::RatioReporter& r) {
+        r.Print("wav_load_vs_raw_read", r.Ratio("BM_LoadFromWav", "BM_RawRead"), "target <= 1.5");
+        r.Print("wav_load_peak_memory_vs_data", r.Counter("BM_LoadFromWav", "peak_ratio"),
+                "target < 1.2");
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::filesystem::remove(BenchFile());
     benchmark::Shutdown();

@@ -2,6 +2,7 @@
 // raw read or a raw durable write (write, flush to the device, close) of the same bytes;
 // runs Reverse, Invert and Normalize over 100 million values and compares each with a plain
 // loop doing the same arithmetic over a contiguous array of 16-bit values. All in one run.
+#include "RatioReporter.h"
 #include "model/Instrument.h"
 #include "support/FileIO.h"
 #include "support/Report.h"
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <vector>
 
@@ -178,37 +178,6 @@ BENCHMARK(BM_PlainReverse)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PlainInvert)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_PlainNormalize)->Unit(benchmark::kMillisecond)->Iterations(5);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        Ratio("xi_load_vs_raw_read", "BM_XiLoad", "BM_RawRead", 2);
-        Ratio("xi_save_vs_raw_write", "BM_XiSave", "BM_RawWrite", 2);
-        Ratio("reverse_vs_plain_loop", "BM_Function/" + std::to_string(sonlet::FunctionReverse),
-              "BM_PlainReverse", 3);
-        Ratio("invert_vs_plain_loop", "BM_Function/" + std::to_string(sonlet::FunctionInvert),
-              "BM_PlainInvert", 3);
-        Ratio("normalize_vs_plain_loop", "BM_Function/" + std::to_string(sonlet::FunctionNormalize),
-              "BM_PlainNormalize", 3);
-    }
-
-private:
-    void Ratio(const char* name, const std::string& measured, const std::string& baseline,
-               int limit) {
-        const double a = times_[measured + "/iterations:5"];
-        const double b = times_[baseline + "/iterations:5"];
-        std::printf("RATIO %s %.3f (target <= %d)\n", name, b > 0 ? a / b : 0.0, limit);
-    }
-
-    std::map<std::string, double> times_;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -216,7 +185,17 @@ int main(int argc, char** argv) {
     SilentReporter silent;
     sonlet::ScopedReporter scope(silent);
     Source().SaveToFile(BenchPath("sonlet-bench-in.xi"));
-    RatioReporter reporter;
+    sonlet::bench::RatioReporter reporter([](const sonlet::bench::RatioReporter& r) {
+        const auto function = [](int code) { return "BM_Function/" + std::to_string(code); };
+        r.Print("xi_load_vs_raw_read", r.Ratio("BM_XiLoad", "BM_RawRead"), "target <= 2");
+        r.Print("xi_save_vs_raw_write", r.Ratio("BM_XiSave", "BM_RawWrite"), "target <= 2");
+        r.Print("reverse_vs_plain_loop",
+                r.Ratio(function(sonlet::FunctionReverse), "BM_PlainReverse"), "target <= 3");
+        r.Print("invert_vs_plain_loop", r.Ratio(function(sonlet::FunctionInvert), "BM_PlainInvert"),
+                "target <= 3");
+        r.Print("normalize_vs_plain_loop",
+                r.Ratio(function(sonlet::FunctionNormalize), "BM_PlainNormalize"), "target <= 3");
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* name : {"sonlet-bench-in.xi", "sonlet-bench-out.xi", "sonlet-bench-raw.bin"}) {
         std::filesystem::remove(BenchPath(name));

@@ -2,13 +2,13 @@
 // the player's worst case. Reports voice-frames mixed per second and the share of one segment
 // period (1024 frames at 44100 Hz) a full segment takes, and, as a baseline from the same
 // run, a plain loop that sums the same number of stored values into a float block.
+#include "RatioReporter.h"
 #include "model/Instrument.h"
 #include "playback/OfflineRenderer.h"
 
 #include <array>
 #include <benchmark/benchmark.h>
 #include <cstdio>
-#include <map>
 
 namespace {
 
@@ -76,38 +76,21 @@ void BM_PlainSum(benchmark::State& state) {
 BENCHMARK(BM_Mix32Voices)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_PlainSum)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            seconds_[run.run_name.function_name] =
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double mix = seconds_["BM_Mix32Voices"];
-        const double plain = seconds_["BM_PlainSum"];
-        if (mix <= 0 || plain <= 0) {
-            return;
-        }
-        std::printf("voice-frames mixed per second: %.0f\n", VoiceCount * SegmentFrames / mix);
-        std::printf("RATIO mix32_share_of_segment_period %.4f (target <= 0.05)\n",
-                    mix / SegmentSeconds);
-        std::printf("RATIO mix32_times_real_time %.1f (target >= 20)\n", SegmentSeconds / mix);
-        std::printf("RATIO mix32_vs_plain_sum %.2f (baseline, no target)\n", mix / plain);
-    }
-
-private:
-    std::map<std::string, double> seconds_;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    sonlet::bench::RatioReporter reporter([](const sonlet::bench::RatioReporter& r) {
+        const double mix = r.Seconds("BM_Mix32Voices");
+        if (mix <= 0) {
+            return;
+        }
+        std::printf("voice-frames mixed per second: %.0f\n", VoiceCount * SegmentFrames / mix);
+        r.Print("mix32_share_of_segment_period", mix / SegmentSeconds, "target <= 0.05");
+        r.Print("mix32_times_real_time", SegmentSeconds / mix, "target >= 20");
+        r.Print("mix32_vs_plain_sum", r.Ratio("BM_Mix32Voices", "BM_PlainSum"),
+                "baseline, no target");
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

@@ -1,6 +1,7 @@
 // Repaints one waveform lane at the same width for a 1-minute and a 60-minute sample. The
 // painter visits a bounded number of frames per pixel column, so both should cost about the
 // same; the run prints the ratio of the long sample's time to the short one's.
+#include "RatioReporter.h"
 #include "model/Sample.h"
 #include "ui/LanePainter.h"
 #include "ui/WaveWindow.h"
@@ -11,7 +12,6 @@
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstdio>
-#include <map>
 #include <memory>
 
 namespace {
@@ -60,33 +60,16 @@ void BM_RepaintSixtyMinutes(benchmark::State& state) {
 BENCHMARK(BM_RepaintOneMinute)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RepaintSixtyMinutes)->Unit(benchmark::kMicrosecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const auto& run : runs) {
-            times_[run.benchmark_name()] = run.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void Finalize() override {
-        ConsoleReporter::Finalize();
-        const double shortTime = times_["BM_RepaintOneMinute"];
-        const double longTime = times_["BM_RepaintSixtyMinutes"];
-        std::printf("RATIO lane_repaint_60min_vs_1min %.3f (target <= 2)\n",
-                    shortTime > 0 ? longTime / shortTime : 0.0);
-    }
-
-private:
-    std::map<std::string, double> times_;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    sonlet::bench::RatioReporter reporter([](const sonlet::bench::RatioReporter& r) {
+        r.Print("lane_repaint_60min_vs_1min",
+                r.Ratio("BM_RepaintSixtyMinutes", "BM_RepaintOneMinute"), "target <= 2");
+    });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
     return 0;

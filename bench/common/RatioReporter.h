@@ -1,0 +1,72 @@
+#pragma once
+
+// A console reporter that remembers each benchmark's wall time, so a benchmark can end by
+// printing ratios against a baseline measured in the same run. tools/run-benchmarks.sh
+// gathers the lines this prints into its closing table.
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+namespace sonlet::bench {
+
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    using Summary = std::function<void(const RatioReporter&)>;
+
+    explicit RatioReporter(Summary summary) : summary_(std::move(summary)) {}
+
+    void ReportRuns(const std::vector<Run>& runs) override {
+        for (const auto& run : runs) {
+            const std::string key = Key(run);
+            seconds_[key] =
+                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            for (const auto& [name, counter] : run.counters) {
+                counters_[key + ":" + name] = counter.value;
+            }
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+
+    void Finalize() override {
+        ConsoleReporter::Finalize();
+        summary_(*this);
+    }
+
+    // Wall seconds per iteration of a benchmark, named as registered ("BM_Load", or
+    // "BM_Function/4" with an argument); 0 when it did not run.
+    double Seconds(const std::string& name) const { return Lookup(seconds_, name); }
+    double Counter(const std::string& name, const std::string& counter) const {
+        return Lookup(counters_, name + ":" + counter);
+    }
+    // measured / baseline, or 0 when either is missing.
+    double Ratio(const std::string& measured, const std::string& baseline) const {
+        const double a = Seconds(measured);
+        const double b = Seconds(baseline);
+        return a > 0 && b > 0 ? a / b : 0.0;
+    }
+
+    // One line of the closing table: "RATIO name value (target)".
+    static void Print(std::string_view name, double value, std::string_view target) {
+        std::printf("RATIO %.*s %.3f (%.*s)\n", static_cast<int>(name.size()), name.data(), value,
+                    static_cast<int>(target.size()), target.data());
+    }
+
+private:
+    static std::string Key(const Run& run) {
+        const auto& n = run.run_name;
+        return n.args.empty() ? n.function_name : n.function_name + "/" + n.args;
+    }
+    static double Lookup(const std::map<std::string, double>& map, const std::string& key) {
+        const auto it = map.find(key);
+        return it == map.end() ? 0.0 : it->second;
+    }
+
+    Summary summary_;
+    std::map<std::string, double> seconds_;
+    std::map<std::string, double> counters_;
+};
+
+} // namespace sonlet::bench

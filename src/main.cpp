@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QStringList>
 #include <cfenv>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -51,5 +53,12 @@ int main(int argc, char** argv) {
     if (arguments.size() > 1) {
         mainWindow.OpenFile(arguments.at(1));
     }
-    return QApplication::exec();
+    const int status = QApplication::exec();
+    if (mainWindow.PlayerStillRunning()) {
+        // A player thread that did not end (stuck in a message box, say) still reads the
+        // window's slots: end at once instead of freeing them under it.
+        std::fflush(nullptr);
+        std::_Exit(status);
+    }
+    return status;
 }

@@ -43,6 +43,9 @@ public:
 
     // False when the audio output could not be opened (already reported): the program ends.
     bool HasPlayer() const { return Player != nullptr; }
+    // True when the close gave up waiting for the player thread: it may still read this
+    // window's instrument slots, so the process must end without destroying the window.
+    bool PlayerStillRunning() const { return playerRunning_ && !Player; }
     // Loads a file as Open does (command line, dropped files).
     void OpenFile(const QString& fileName);
     // The About box Help > About... shows; without one a box is made for the occasion.

@@ -14,11 +14,49 @@
 #include <QWheelEvent>
 #include <filesystem>
 #include <fstream>
+#include <future>
 
 namespace sonlet::uitest {
 namespace {
 
 using testkit::ProcessEventsUntil;
+
+// A ring whose player thread cannot be woken, as when it hangs in a call that does not
+// return; the test lets it go at the end and learns when the player destroyed the ring.
+class StuckRing final : public OutputRing {
+public:
+    StuckRing(TestOutputRing& ring, std::promise<void>& destroyed)
+        : ring_(ring), destroyed_(destroyed) {}
+    ~StuckRing() override { destroyed_.set_value(); }
+    void LetGo() {
+        stuck_ = false;
+        ring_.Wake();
+    }
+    bool InitOutput() override { return ring_.InitOutput(); }
+    bool CreateStreamBuffer() override { return ring_.CreateStreamBuffer(); }
+    bool HasStreamBuffer() const override { return ring_.HasStreamBuffer(); }
+    bool Start() override { return ring_.Start(); }
+    void Stop() override { ring_.Stop(); }
+    std::uint32_t PlayCursor() const override { return ring_.PlayCursor(); }
+    std::int32_t LockSegment(std::int32_t s) override { return ring_.LockSegment(s); }
+    void WriteLocked(std::span<const std::int16_t, SegmentValues> v) override {
+        ring_.WriteLocked(v);
+    }
+    bool UnlockSegment() override { return ring_.UnlockSegment(); }
+    bool IsLost() override { return ring_.IsLost(); }
+    std::int32_t Restore() override { return ring_.Restore(); }
+    std::int32_t WaitForEvent() override { return ring_.WaitForEvent(); }
+    void Wake() override {
+        if (!stuck_) {
+            ring_.Wake();
+        }
+    }
+
+private:
+    TestOutputRing& ring_;
+    std::promise<void>& destroyed_;
+    std::atomic<bool> stuck_{true};
+};
 
 class MainWindowTest : public MainWindowFixture {
 protected:
@@ -93,6 +131,19 @@ TEST_F(MainWindowTest, StartsWithTitleNewInstrumentRunningPlayerAndHiddenExtras)
     EXPECT_TRUE(ProcessEventsUntil([&] { return w.frameGeometry().size() == QSize(839, 516); }));
     EXPECT_EQ(w.frameGeometry(), QRect(231, 134, 839, 516));
     EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(MainWindowTest, OutputThatCannotOpenIsReportedAndLeavesNoPlayer) {
+    {
+        TfrmMain failed([] {
+            return std::make_unique<TestOutputRing>(TestOutputRing::Failures{.init = true});
+        });
+        EXPECT_FALSE(failed.HasPlayer());
+        EXPECT_EQ(failed.Sonlet->Player, nullptr);
+    }
+    ASSERT_EQ(reporter.Messages().size(), 1u);
+    EXPECT_EQ(reporter.Messages()[0].text, "Error initializing DirectSound.");
+    EXPECT_EQ(reporter.Messages()[0].caption, "Error");
 }
 
 TEST_F(MainWindowTest, StatusBarHasFivePanelsAndShowsTheViewTexts) {
@@ -329,6 +380,29 @@ TEST_F(MainWindowTest, FirstCloseIsRefusedAndTheNextTickEndsPlayerThenWindow) {
     EXPECT_EQ(window->Sonlet->Instrument(), nullptr);
     EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
     EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(MainWindowTest, CloseCompletesWhenThePlayerThreadDoesNotEndAndKeepsItsInstrument) {
+    TestOutputRing inner;
+    std::promise<void> destroyed;
+    StuckRing* stuck = nullptr;
+    window = std::make_unique<TfrmMain>([&] {
+        auto made = std::make_unique<StuckRing>(inner, destroyed);
+        stuck = made.get();
+        return made;
+    });
+    window->show();
+    TInstrument* inst = window->Instrument.load();
+    ASSERT_TRUE(CloseCompletely()) << "the close must not hang on the player";
+    EXPECT_TRUE(window->PlayerStillRunning());
+    EXPECT_EQ(window->Instrument.load(), inst) << "the running player may still read it";
+    EXPECT_TRUE(std::filesystem::exists(SettingsPath()));
+
+    // Once let go, the player ends and destroys itself; then the instrument may go.
+    stuck->LetGo();
+    ASSERT_EQ(destroyed.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    window.reset();
+    delete inst;
 }
 
 TEST_F(MainWindowTest, FileExitGoesThroughTheSameHandshake) {

@@ -7,32 +7,8 @@ set -euo pipefail
 
 cmake_command="$1"
 build="$2"
-for tool in xvfb-run Xvfb xdotool xauth; do
-    if ! command -v "$tool" >/dev/null 2>&1; then
-        echo "SKIPPED: $tool is not installed (tools/packages.txt lists the X tools)"
-        exit 77
-    fi
-done
-
-if [[ -z "${SONLET_E2E_INNER:-}" ]]; then
-    export SONLET_E2E_INNER=1
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-work="$(mktemp -d)"
-pid=""
-cleanup() {
-    if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then
-        kill "$pid" 2>/dev/null || true
-    fi
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-    echo "FAILED: $*"
-    [[ -f "$work/log.txt" ]] && sed 's/^/  sonlet: /' "$work/log.txt"
-    exit 1
-}
+x_tools="xdotool"
+source "$(dirname "$0")/../../testkit/XSession.sh" "$@"
 
 "$cmake_command" --install "$build" --prefix "$work/prefix" > /dev/null
 program="$work/prefix/bin/sonlet"

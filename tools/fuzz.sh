@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets with clang, libFuzzer, ASan and UBSan, and runs each for SECONDS
-# (default 60). Seeds: the shared corpus of real files and the regression inputs. A crash
-# leaves its input in build-fuzz/artifacts/; add it to fuzz/regressions/ as a regression test.
+# (default 60). Seeds: small constructed files, the regression inputs and the shared corpus.
+# A crash leaves its input in build-fuzz/artifacts/; add it to fuzz/regressions/, where the
+# ordinary test run replays it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-60}"
@@ -17,7 +18,7 @@ for target in $(find "$build/fuzz" -maxdepth 1 -type f -executable -name 'fuzz_*
   name=$(basename "$target")
   work="$build/corpus/$name"
   mkdir -p "$work"
-  seeds=(fuzz/regressions)
+  seeds=(fuzz/seeds fuzz/regressions)
   [ -d ../shared/corpus ] && seeds+=(../shared/corpus)
   echo "== $name for ${seconds}s"
   # Inputs stay small (4 KiB), so a few MiB of allocation means a length was trusted blindly.

@@ -16,4 +16,4 @@ done
 echo
 echo "| benchmark ratio | measured | target |"
 echo "|---|---|---|"
-grep -E '^RATIO ' "$log" | sed -E 's/^RATIO ([^ ]+) ([^ ]+) \((target )?(.*)\)$/| \1 | \2 | \4 |/' || true
+sed 's/\x1b\[[0-9;]*m//g' "$log" | grep -E '^RATIO ' | sed -E 's/^RATIO ([^ ]+) ([^ ]+) \((target )?(.*)\)$/| \1 | \2 | \4 |/' || true

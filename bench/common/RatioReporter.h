@@ -16,7 +16,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     using Summary = std::function<void(const RatioReporter&)>;
 
-    explicit RatioReporter(Summary summary) : summary_(std::move(summary)) {}
+    // Plain text, so the ratio lines are easy to pick out of a log.
+    explicit RatioReporter(Summary summary)
+        : ConsoleReporter(OO_Tabular), summary_(std::move(summary)) {}
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {

@@ -12,10 +12,9 @@ build: deps
 	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
+# make run ARGS=FILE opens FILE at start.
 run: build
-	@if [ -x build/src/sonlet ]; then build/src/sonlet $(ARGS); \
-	else echo "The editor is not built yet; sonlet-cli and the tests are what there is."; \
-	  ls build/src/cli 2>/dev/null || true; fi
+	build/src/sonlet $(ARGS)
 
 # Every test: the plain build, then the whole suite again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, and a short

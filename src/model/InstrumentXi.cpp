@@ -134,6 +134,7 @@ void TInstrument::LoadXi(const std::string& fileName) {
             ShowError("Only the first 16 samples were loaded");
         }
     } catch (const std::bad_alloc&) {
+        CurrentIndex = SampleCount > 0 ? 0 : -1;
         ShowError("Format not supported");
     }
 }

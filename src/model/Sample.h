@@ -24,6 +24,19 @@ struct WaveFormat {
 inline constexpr std::size_t XiSampleHeaderSize = 40;
 inline constexpr std::size_t MaxSampleNameLength = 22;
 
+// Conversions between stored values and the common signed 16-bit scale. 8-bit data is
+// stored as in a WAV file, unsigned with 128 as silence; storing truncates toward zero and
+// wraps, it never clamps.
+inline std::int32_t ValueOf8(std::uint8_t stored) {
+    return (static_cast<std::int32_t>(stored) - 128) * 256;
+}
+inline std::uint8_t Stored8(std::int32_t value) {
+    return static_cast<std::uint8_t>(value / 256 + 128);
+}
+inline std::int16_t Stored16(std::int32_t value) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+}
+
 enum LoopKind : std::uint8_t { LoopNone = 0, LoopForward = 1, LoopPingpong = 2 };
 
 // The codes ApplyFunction takes, one per item of the Function menu.
@@ -91,7 +104,7 @@ public:
             return 0;
         }
         if (BytesPerSample == 1) {
-            return (static_cast<std::int32_t>(Data8.Data()[index]) - 128) * 256;
+            return ValueOf8(Data8.Data()[index]);
         }
         return Data16.Data()[index];
     }
@@ -101,9 +114,9 @@ public:
             return;
         }
         if (BytesPerSample == 1) {
-            Data8.Data()[index] = static_cast<std::uint8_t>(value / 256 + 128);
+            Data8.Data()[index] = Stored8(value);
         } else {
-            Data16.Data()[index] = static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
+            Data16.Data()[index] = Stored16(value);
         }
     }
     void SwapValues(std::int64_t i, std::int64_t j);

@@ -44,16 +44,6 @@ private:
     std::uint64_t state_;
 };
 
-// The common 16-bit scale of an 8-bit stored byte, and back, exactly as GetValue and
-// SetValue convert.
-std::int32_t ValueOf8(std::uint8_t stored) {
-    return (static_cast<std::int32_t>(stored) - 128) * 256;
-}
-std::uint8_t Stored8(std::int32_t value) { return static_cast<std::uint8_t>(value / 256 + 128); }
-std::int16_t Stored16(std::int32_t value) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(value));
-}
-
 // Applies value -> f(value) to every stored value of the span. An 8-bit sample has only 256
 // stored values, so they go through a table built with the exact conversions.
 template <typename F> void MapValues(std::span<std::uint8_t> values, F f) {
@@ -185,11 +175,13 @@ void RunOnValues(TSample& s, std::span<T> all, std::int32_t code, std::int64_t c
 // Frames are exchanged pairwise from both ends of the selection. A frame partly or wholly
 // past the end of the data reads as silence and takes no value, as SwapValues behaves.
 template <typename T> void ReverseSelection(TSample& s, std::span<T> all, std::int64_t channels) {
-    const std::int64_t count = s.SelEnd - s.SelStart + 1;
-    if (count < 2 || s.SelStart >= s.NumSamples) {
+    // span + 1 frames are selected; a mark set near the largest frame number must not
+    // overflow that count.
+    const std::int64_t span = s.SelEnd - s.SelStart;
+    if (span < 1 || s.SelStart >= s.NumSamples) {
         return;
     }
-    const std::int64_t pairs = count / 2;
+    const std::int64_t pairs = span / 2 + (span & 1);
     const std::int64_t fullFrames = s.NumSamples / channels;
     const std::int64_t framesHeld = (s.NumSamples + channels - 1) / channels;
     const T silence = StoredOf(static_cast<T*>(nullptr), 0);

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -189,6 +190,16 @@ TEST(SampleFunctions, ReverseAndSilenceTouchOnlyTheSelection) {
     s.ApplyFunction(FunctionSilence);
     EXPECT_EQ(Values(s), std::vector<std::int32_t>(2000, 0));
     EXPECT_EQ(s.Data16.Data()[2000], 0); // nothing beyond the sample was written
+}
+
+TEST(SampleFunctions, ReverseUpToTheLargestFrameNumberSilencesWhatItCovers) {
+    // Every frame of the data pairs with one far past the end, which reads as silence.
+    // The selection's frame count must not overflow on the way (UBSan guards it).
+    TSample s = RandomSample(2, 2, 200, 9);
+    s.SetMarkA(0);
+    s.SetMarkB(std::numeric_limits<std::int64_t>::max());
+    s.ApplyFunction(FunctionReverse);
+    EXPECT_EQ(Values(s), std::vector<std::int32_t>(200, 0));
 }
 
 TEST(SampleFunctions, NoiseStaysInItsRangeOnBothDepths) {

@@ -35,6 +35,9 @@ void TInstrument::RenderBlock(std::int64_t sinceOn, std::int64_t sinceOff, float
         const auto index = static_cast<std::size_t>(m);
         mixLeft[index] += left * volume / 32768.0f;
         mixRight[index] += right * volume / 32768.0f;
+        if (status == VoiceFree) {
+            break; // an ended voice adds nothing to the rest of the block
+        }
     }
 }
 

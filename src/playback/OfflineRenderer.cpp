@@ -29,8 +29,4 @@ void OfflineRenderer::RenderSegment(std::span<std::int16_t, SegmentValues> out) 
     }
 }
 
-std::int64_t OfflineRenderer::NextFrame() const {
-    return (pass_ * RingBytes + static_cast<std::int64_t>(segment_) * SegmentBytes) / FrameBytes;
-}
-
 } // namespace sonlet

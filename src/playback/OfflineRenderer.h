@@ -20,11 +20,8 @@ public:
 
     // Mixes the next segment (SegmentFrames frames).
     void RenderSegment(std::span<std::int16_t, SegmentValues> out);
-    // The output frame at which the next segment begins.
-    std::int64_t NextFrame() const;
 
     const VoiceTable& Voices() const { return voices_; }
-    const SegmentMixer& Mixer() const { return mixer_; }
 
     float OutputGain = 0.5f;
 

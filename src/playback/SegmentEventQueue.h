@@ -1,5 +1,7 @@
 #pragma once
 
+#include "playback/OutputRing.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -12,8 +14,6 @@ namespace sonlet {
 // or allocates; a full queue drops the event (the player is a whole ring behind anyway).
 class SegmentEventQueue {
 public:
-    static constexpr std::int32_t Woken = -1;
-
     // Producer side: one thread only.
     void Post(std::int32_t segment) {
         const std::uint32_t head = head_.load(std::memory_order_relaxed);
@@ -34,7 +34,7 @@ public:
         for (;;) {
             signal_.acquire();
             if (woken_.exchange(false, std::memory_order_acq_rel)) {
-                return Woken;
+                return WokenByRequest;
             }
             const std::uint32_t tail = tail_.load(std::memory_order_relaxed);
             if (tail != head_.load(std::memory_order_acquire)) {
@@ -44,11 +44,6 @@ public:
                 return segment;
             }
         }
-    }
-    // Drops pending events (not a pending wake-up). Consumer side, or while the producer is
-    // stopped.
-    void Discard() {
-        tail_.store(head_.load(std::memory_order_acquire), std::memory_order_release);
     }
 
 private:

@@ -20,10 +20,6 @@ public:
     void Mix(VoiceTable& voices, std::int64_t passes, std::int32_t segment, float outputGain,
              std::span<std::int16_t, SegmentValues> out);
 
-    // The float mix of the last segment, channel 0 left, 1 right.
-    std::span<const float, SegmentFrames> Left() const { return left_; }
-    std::span<const float, SegmentFrames> Right() const { return right_; }
-
 private:
     void MixVoice(VoiceTable& voices, std::int32_t index, std::int64_t passes,
                   std::int32_t segment);

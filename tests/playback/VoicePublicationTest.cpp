@@ -50,7 +50,7 @@ TEST(SegmentEvents, ComeInOrderAndAWakeUpComesFirst) {
     queue.Post(0);
     EXPECT_EQ(queue.Wait(), 3);
     queue.Wake();
-    EXPECT_EQ(queue.Wait(), SegmentEventQueue::Woken);
+    EXPECT_EQ(queue.Wait(), WokenByRequest);
     EXPECT_EQ(queue.Wait(), 0);
     // A full queue keeps the first 16 and drops the rest rather than block the producer.
     for (std::int32_t i = 0; i < 40; ++i) {
@@ -60,7 +60,7 @@ TEST(SegmentEvents, ComeInOrderAndAWakeUpComesFirst) {
         ASSERT_EQ(queue.Wait(), i % 4);
     }
     queue.Wake();
-    EXPECT_EQ(queue.Wait(), SegmentEventQueue::Woken);
+    EXPECT_EQ(queue.Wait(), WokenByRequest);
 }
 
 } // namespace

@@ -11,11 +11,30 @@ namespace sonlet {
 namespace {
 
 constexpr std::uint32_t DefaultRate = 44100;
-constexpr std::size_t HeaderSize = 44;
 
 void PutText(std::uint8_t* at, std::string_view text) { std::copy(text.begin(), text.end(), at); }
 
 } // namespace
+
+std::array<std::uint8_t, WavHeaderSize> PcmWavHeader(std::uint16_t channels, std::uint32_t rate,
+                                                     std::uint16_t bits, std::uint32_t dataBytes,
+                                                     std::uint32_t pad) {
+    std::array<std::uint8_t, WavHeaderSize> h{};
+    const auto align = static_cast<std::uint16_t>(channels * (bits / 8));
+    PutText(&h[0], "RIFF");
+    StoreLE32(&h[4], 36 + dataBytes + pad);
+    PutText(&h[8], "WAVEfmt ");
+    StoreLE32(&h[16], 16);
+    StoreLE16(&h[20], 1);
+    StoreLE16(&h[22], channels);
+    StoreLE32(&h[24], rate);
+    StoreLE32(&h[28], rate * align);
+    StoreLE16(&h[32], align);
+    StoreLE16(&h[34], bits);
+    PutText(&h[36], "data");
+    StoreLE32(&h[40], dataBytes);
+    return h;
+}
 
 std::vector<std::uint8_t> WavFileBytes(const TSample& sample) {
     // A sample that never got a format is written as empty 16-bit mono.
@@ -24,7 +43,6 @@ std::vector<std::uint8_t> WavFileBytes(const TSample& sample) {
     const std::uint16_t channels = std::max<std::uint16_t>(sample.Format.nChannels, 1);
     const std::uint32_t rate =
         sample.Format.nSamplesPerSec != 0 ? sample.Format.nSamplesPerSec : DefaultRate;
-    const auto align = static_cast<std::uint16_t>(channels * bytesPerValue);
     // A partly held last frame is left out: a WAV file holds whole frames.
     const std::int64_t values =
         sample.Format.nChannels == 0 ? 0 : sample.NumFrames * sample.Format.nChannels;
@@ -32,22 +50,12 @@ std::vector<std::uint8_t> WavFileBytes(const TSample& sample) {
     const std::uint32_t pad = dataSize & 1;
 
     // Zero-filled, so the pad byte of an odd data size is already in place.
-    std::vector<std::uint8_t> out(HeaderSize + dataSize + pad);
-    std::uint8_t* h = out.data();
-    PutText(h, "RIFF");
-    StoreLE32(h + 4, 36 + dataSize + pad);
-    PutText(h + 8, "WAVEfmt ");
-    StoreLE32(h + 16, 16);
-    StoreLE16(h + 20, 1);
-    StoreLE16(h + 22, channels);
-    StoreLE32(h + 24, rate);
-    StoreLE32(h + 28, rate * align);
-    StoreLE16(h + 32, align);
-    StoreLE16(h + 34, static_cast<std::uint16_t>(bytesPerValue * 8));
-    PutText(h + 36, "data");
-    StoreLE32(h + 40, dataSize);
+    std::vector<std::uint8_t> out(WavHeaderSize + dataSize + pad);
+    const auto header =
+        PcmWavHeader(channels, rate, static_cast<std::uint16_t>(bytesPerValue * 8), dataSize, pad);
+    std::copy(header.begin(), header.end(), out.begin());
     const auto count = static_cast<std::size_t>(values);
-    std::uint8_t* data = h + HeaderSize;
+    std::uint8_t* data = out.data() + WavHeaderSize;
     if (eightBit) {
         const auto stored = sample.Data8.Values().first(count);
         std::copy(stored.begin(), stored.end(), data);

@@ -2,11 +2,20 @@
 
 #include "model/Sample.h"
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace sonlet {
+
+inline constexpr std::size_t WavHeaderSize = 44;
+
+// The header of a canonical PCM WAV file whose data chunk holds dataBytes, followed by pad
+// (0 or 1) bytes that keep an odd data chunk aligned.
+std::array<std::uint8_t, WavHeaderSize> PcmWavHeader(std::uint16_t channels, std::uint32_t rate,
+                                                     std::uint16_t bits, std::uint32_t dataBytes,
+                                                     std::uint32_t pad = 0);
 
 // The bytes of a canonical PCM WAV file holding the sample's whole frames in its own depth,
 // channel count and rate.

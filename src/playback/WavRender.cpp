@@ -1,5 +1,6 @@
 #include "playback/WavRender.h"
 
+#include "model/WavWriter.h"
 #include "playback/OfflineRenderer.h"
 #include "support/FileIO.h"
 
@@ -9,35 +10,10 @@
 
 namespace sonlet {
 
-namespace {
-
-constexpr std::size_t HeaderSize = 44;
-
-std::array<std::uint8_t, HeaderSize> Header(std::uint32_t dataBytes) {
-    std::array<std::uint8_t, HeaderSize> h{};
-    const auto text = [&](std::size_t at, std::string_view id) {
-        std::copy(id.begin(), id.end(), h.begin() + static_cast<std::ptrdiff_t>(at));
-    };
-    text(0, "RIFF");
-    StoreLE32(&h[4], 36 + dataBytes);
-    text(8, "WAVEfmt ");
-    StoreLE32(&h[16], 16);
-    StoreLE16(&h[20], 1);
-    StoreLE16(&h[22], OutputChannels);
-    StoreLE32(&h[24], OutputRate);
-    StoreLE32(&h[28], OutputRate * FrameBytes);
-    StoreLE16(&h[32], FrameBytes);
-    StoreLE16(&h[34], 16);
-    text(36, "data");
-    StoreLE32(&h[40], dataBytes);
-    return h;
-}
-
-} // namespace
-
 bool RenderToWav(const InstrumentSlot& slot, const RenderRequest& request, FileHandle& file) {
     const std::int64_t frames = std::clamp<std::int64_t>(request.frames, 0, MaxRenderFrames);
-    const auto header = Header(static_cast<std::uint32_t>(frames * FrameBytes));
+    const auto header = PcmWavHeader(OutputChannels, OutputRate, 16,
+                                     static_cast<std::uint32_t>(frames * FrameBytes));
     if (!file.Write(std::as_bytes(std::span(header)))) {
         return false;
     }

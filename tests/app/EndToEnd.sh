@@ -7,7 +7,7 @@ set -euo pipefail
 
 program="$1"
 x_tools="xdotool od"
-source "$(dirname "$0")/../testkit/XSession.sh" "$@"
+source "$(dirname "$0")/../testkit/XSession.sh"
 
 le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
 

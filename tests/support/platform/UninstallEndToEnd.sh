@@ -8,7 +8,7 @@ set -euo pipefail
 cmake_command="$1"
 build="$2"
 x_tools="xdotool"
-source "$(dirname "$0")/../../testkit/XSession.sh" "$@"
+source "$(dirname "$0")/../../testkit/XSession.sh"
 
 "$cmake_command" --install "$build" --prefix "$work/prefix" > /dev/null
 program="$work/prefix/bin/sonlet"

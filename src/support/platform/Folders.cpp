@@ -37,6 +37,12 @@ bool FolderExists(const std::string& path) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
+static bool IsLink(const std::string& path) {
+    const DWORD attributes = ::GetFileAttributesA(StripTrailingSlash(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
 #else
 
 bool FileRemover::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
@@ -53,6 +59,12 @@ bool FolderExists(const std::string& path) {
     struct stat st {};
     const std::string bare = path.size() > 1 ? StripTrailingSlash(path) : path;
     return ::lstat(bare.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+static bool IsLink(const std::string& path) {
+    struct stat st {};
+    const std::string bare = path.size() > 1 ? StripTrailingSlash(path) : path;
+    return ::lstat(bare.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 #endif
@@ -90,6 +102,16 @@ std::vector<Entry> ListEntries(const std::string& folder) {
 } // namespace
 
 void DeleteFolderTree(const std::string& folder, FileRemover& remover) {
+    // Listing a link would list its target, and the loop below would empty a folder that is
+    // not ours. The link goes, the target stays. A link to a folder is a file on POSIX and a
+    // folder on Windows, hence both removals.
+    if (IsLink(folder)) {
+        const std::string link = folder.size() > 1 ? StripTrailingSlash(folder) : folder;
+        if (!remover.RemoveFile(link) && !remover.RemoveFolder(link)) {
+            throw FolderDeleteError("Cannot remove folder " + folder);
+        }
+        return;
+    }
     for (const Entry& entry : ListEntries(folder)) {
         const std::string path = JoinPath(folder, entry.name);
         if (entry.isFolder) {

@@ -37,7 +37,8 @@ public:
 // Deletes the folder with everything in it. A file that resists brings up the warning
 // "Cannot delete PATH" with Retry and Ignore. A folder that cannot be removed at the end
 // (an ignored file is still in it, or it never existed) raises FolderDeleteError, which ends
-// the whole call. Links are deleted as links; the tree never follows one out of itself.
+// the whole call. Links are deleted as links; the tree never follows one out of itself,
+// and when folder itself is a link, only that link is deleted.
 void DeleteFolderTree(const std::string& folder, FileRemover& remover = SystemFileRemover());
 
 } // namespace sonlet

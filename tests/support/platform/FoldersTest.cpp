@@ -54,6 +54,30 @@ TEST(Folders, DeleteFolderTreeDeletesLinksButNeverWhatTheyPointAt) {
     EXPECT_TRUE(Exists(outside + "/keep.txt"));
 }
 
+TEST(Folders, DeleteFolderTreeOfALinkDeletesOnlyTheLink) {
+    TempDir dir;
+    const std::string precious = dir.File("precious");
+    Touch(precious + "/keep.txt");
+    const std::string apps = dir.File("apps");
+    std::filesystem::create_directories(apps);
+    std::filesystem::create_directory_symlink(precious, apps + "/Sonlet");
+    std::filesystem::create_directory_symlink(precious, apps + "/Slashed");
+    std::filesystem::create_directory_symlink(dir.File("gone"), apps + "/Dangling");
+
+    DeleteFolderTree(apps + "/Sonlet");
+    DeleteFolderTree(apps + "/Slashed/");
+    DeleteFolderTree(apps + "/Dangling");
+    EXPECT_TRUE(IsFolderEmpty(apps));
+    EXPECT_TRUE(Exists(precious + "/keep.txt"));
+
+    // A link that cannot be removed fails the call and still leaves the target alone.
+    std::filesystem::create_directory_symlink(precious, apps + "/Locked");
+    testkit::LockingRemover remover;
+    remover.Lock(apps + "/Locked");
+    EXPECT_THROW(DeleteFolderTree(apps + "/Locked", remover), FolderDeleteError);
+    EXPECT_TRUE(Exists(precious + "/keep.txt"));
+}
+
 TEST(Folders, RetryTriesTheFileAgain) {
     TempDir dir;
     const std::string root = dir.File("tree");

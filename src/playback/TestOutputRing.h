@@ -86,4 +86,29 @@ private:
     std::vector<SegmentWrite> writes_;
 };
 
+// Passes every call on to another ring; a test derives from it to watch or change one call.
+class ForwardingRing : public OutputRing {
+public:
+    explicit ForwardingRing(OutputRing& ring) : ring_(ring) {}
+
+    bool InitOutput() override { return ring_.InitOutput(); }
+    bool CreateStreamBuffer() override { return ring_.CreateStreamBuffer(); }
+    bool HasStreamBuffer() const override { return ring_.HasStreamBuffer(); }
+    bool Start() override { return ring_.Start(); }
+    void Stop() override { ring_.Stop(); }
+    std::uint32_t PlayCursor() const override { return ring_.PlayCursor(); }
+    std::int32_t LockSegment(std::int32_t segment) override { return ring_.LockSegment(segment); }
+    void WriteLocked(std::span<const std::int16_t, SegmentValues> values) override {
+        ring_.WriteLocked(values);
+    }
+    bool UnlockSegment() override { return ring_.UnlockSegment(); }
+    bool IsLost() override { return ring_.IsLost(); }
+    std::int32_t Restore() override { return ring_.Restore(); }
+    std::int32_t WaitForEvent() override { return ring_.WaitForEvent(); }
+    void Wake() override { ring_.Wake(); }
+
+protected:
+    OutputRing& ring_;
+};
+
 } // namespace sonlet

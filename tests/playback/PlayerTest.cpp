@@ -14,29 +14,13 @@ namespace {
 using namespace std::chrono_literals;
 
 // Forwards to a TestOutputRing the test keeps, and tells when the player destroyed it.
-class ObservedRing final : public OutputRing {
+class ObservedRing final : public ForwardingRing {
 public:
     ObservedRing(TestOutputRing& ring, std::promise<void>& destroyed)
-        : ring_(ring), destroyed_(destroyed) {}
+        : ForwardingRing(ring), destroyed_(destroyed) {}
     ~ObservedRing() override { destroyed_.set_value(); }
-    bool InitOutput() override { return ring_.InitOutput(); }
-    bool CreateStreamBuffer() override { return ring_.CreateStreamBuffer(); }
-    bool HasStreamBuffer() const override { return ring_.HasStreamBuffer(); }
-    bool Start() override { return ring_.Start(); }
-    void Stop() override { ring_.Stop(); }
-    std::uint32_t PlayCursor() const override { return ring_.PlayCursor(); }
-    std::int32_t LockSegment(std::int32_t s) override { return ring_.LockSegment(s); }
-    void WriteLocked(std::span<const std::int16_t, SegmentValues> v) override {
-        ring_.WriteLocked(v);
-    }
-    bool UnlockSegment() override { return ring_.UnlockSegment(); }
-    bool IsLost() override { return ring_.IsLost(); }
-    std::int32_t Restore() override { return ring_.Restore(); }
-    std::int32_t WaitForEvent() override { return ring_.WaitForEvent(); }
-    void Wake() override { ring_.Wake(); }
 
 private:
-    TestOutputRing& ring_;
     std::promise<void>& destroyed_;
 };
 

@@ -50,12 +50,22 @@ std::unique_lock<std::recursive_mutex> TEnvelopePanel::LockForEdit() {
 void TEnvelopePanel::SetEnvelope(EnvelopeParams* envelope, EnvelopePoints* points) {
     editor_.Envelope = envelope;
     editor_.Points = points;
+    // A drag begun on the previous envelope must not go on in the new one.
+    editor_.ReleasePlot();
+    editor_.ReleasePoint();
+    if (!editor_.Bound()) {
+        UpdateEnvelope(); // hides the markers of the envelope that is gone
+    }
 }
 
 void TEnvelopePanel::UpdateEnvelope() {
     editor_.Width = width();
     editor_.Height = height();
     if (!editor_.Bound()) {
+        for (TShape* marker : Markers) {
+            marker->hide();
+        }
+        update();
         return;
     }
     QPalette pal = palette();
@@ -91,7 +101,7 @@ void TEnvelopePanel::SetZoom(int zoom) {
 
 void TEnvelopePanel::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
-    if (editor_.Envelope == nullptr || editor_.Points == nullptr) {
+    if (!editor_.Bound()) {
         return;
     }
     QPainter painter(this);
@@ -145,6 +155,9 @@ void TEnvelopePanel::PanelMouseDown(const MouseInput& input) {
 }
 
 void TEnvelopePanel::PanelMouseMove(const MouseInput& input) {
+    if (!editor_.Bound()) {
+        return;
+    }
     if (!editor_.DraggingMarker) {
         setCursor(editor_.FindMarker(input.X, false) >= 0 ? Qt::SizeHorCursor : Qt::ArrowCursor);
         return;
@@ -162,6 +175,9 @@ void TEnvelopePanel::PanelMouseMove(const MouseInput& input) {
 void TEnvelopePanel::PanelMouseUp(const MouseInput&) { editor_.ReleasePlot(); }
 
 void TEnvelopePanel::PointMouseDown(TShape& marker, const MouseInput& input) {
+    if (!editor_.Bound()) {
+        return;
+    }
     if (input.Button == Qt::LeftButton) {
         editor_.GrabPoint(marker.Tag, input.X, input.Y);
     } else if (input.Button == Qt::RightButton) {

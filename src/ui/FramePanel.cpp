@@ -38,6 +38,11 @@ void TfrSonlet::SetInstrument(TInstrument* instrument) {
     std::recursive_mutex* lock = instrument != nullptr ? &instrument->EditLock() : nullptr;
     envVol->SetEditLock(lock);
     envPan->SetEditLock(lock);
+    // The panels point into the instrument: bind them here so they never outlive it.
+    envVol->SetEnvelope(instrument != nullptr ? &instrument->VolEnv : nullptr,
+                        instrument != nullptr ? &instrument->VolPoints : nullptr);
+    envPan->SetEnvelope(instrument != nullptr ? &instrument->PanEnv : nullptr,
+                        instrument != nullptr ? &instrument->PanPoints : nullptr);
 }
 
 void TfrSonlet::SetPlayer(TWavePlayer* player) { Player = player; }
@@ -70,9 +75,7 @@ void TfrSonlet::RefreshInstrument() {
         return;
     }
     FillSampleList();
-    envVol->SetEnvelope(&inst->VolEnv, &inst->VolPoints);
     envVol->UpdateEnvelope();
-    envPan->SetEnvelope(&inst->PanEnv, &inst->PanPoints);
     envPan->UpdateEnvelope();
 
     const int fadeout = ShowTrackValue(*tbVolFadeout, inst->Fadeout);

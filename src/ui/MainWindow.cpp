@@ -381,7 +381,8 @@ void TfrmMain::Timer1Timer() {
     if (!Closing || closed_) {
         return;
     }
-    ShutDownPlayer();
+    // The close saves the settings first, then ends the player: a report about the settings
+    // may repaint the window, which must still have its instrument then.
     close();
 }
 

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QSignalSpy>
 #include <QtTest>
+#include <memory>
 
 using namespace sonlet;
 using namespace sonlet::uitest;
@@ -226,6 +227,41 @@ private slots:
         QTest::mouseClick(f.frame.cbPELoop, Qt::LeftButton);
         QCOMPARE(int(f.inst.PanEnv.LoopOn), 0);
         QCOMPARE(int(f.inst.VolEnv.Count), 3); // the flags change nothing else
+    }
+
+    void envelopePanelsLetGoOfAnInstrumentThatIsTakenAway() {
+        ZoomFactor = 1.0;
+        auto inst = std::make_unique<TInstrument>();
+        AddSample(*inst, 100);
+        inst->VolEnv = {3, 1, 0, 2, 1, 1, 1};
+        inst->VolPoints[1] = {20, 40};
+        inst->VolPoints[2] = {40, 0};
+        TfrSonlet frame;
+        frame.resize(801, 450);
+        frame.SetInstrument(inst.get());
+        frame.InitEditor();
+        frame.show();
+        frame.PageControl1->setCurrentWidget(frame.pnInstrument);
+        QApplication::processEvents();
+        QVERIFY(frame.envVol->Markers[2]->isVisible());
+
+        // Taken away and freed: painting and mouse input must not reach the freed envelopes
+        // (the address sanitizer build catches any read).
+        frame.SetInstrument(nullptr);
+        inst.reset();
+        for (TEnvelopePanel* env : {frame.envVol, frame.envPan}) {
+            for (const TShape* marker : env->Markers) {
+                QVERIFY(!marker->isVisible());
+            }
+            QImage image(env->size(), QImage::Format_ARGB32);
+            env->render(&image);
+            Press(*env, QPoint(30, 20));
+            Move(*env, QPoint(40, 30));
+            Release(*env, QPoint(40, 30));
+            Press(*env->Markers[0], QPoint(2, 2), Qt::RightButton);
+            env->SetZoom(2);
+        }
+        QApplication::processEvents();
     }
 
     void pianoHasSeventyFiveWhiteKeysAcrossThePanel() {

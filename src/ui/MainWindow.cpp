@@ -27,6 +27,8 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
@@ -122,7 +124,14 @@ TfrmMain::TfrmMain(const OutputRingFactory& makeRing, QWidget* parent) : QMainWi
 
 TfrmMain::~TfrmMain() {
     qApp->removeEventFilter(this);
+    const bool hadPlayer = Player != nullptr;
     ShutDownPlayer();
+    if (hadPlayer && playerRunning_) {
+        // The stuck player's voices still point at the instrument slots this destructor is
+        // about to free: end the process now, as main does after a close.
+        std::fflush(nullptr);
+        std::_Exit(EXIT_SUCCESS);
+    }
 }
 
 void TfrmMain::BuildMenus() {

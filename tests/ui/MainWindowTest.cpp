@@ -12,6 +12,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <future>
@@ -403,6 +405,22 @@ TEST_F(MainWindowTest, CloseCompletesWhenThePlayerThreadDoesNotEndAndKeepsItsIns
     ASSERT_EQ(destroyed.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
     window.reset();
     delete inst;
+}
+
+TEST_F(MainWindowTest, DestroyingTheWindowUnderAStuckPlayerEndsTheProcessBeforeFreeingItsSlots) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            TestOutputRing inner;
+            std::promise<void> destroyed;
+            window = std::make_unique<TfrmMain>(
+                [&] { return std::make_unique<StuckRing>(inner, destroyed); });
+            window->show();
+            window.reset(); // without the close handshake: the player cannot be ended
+            std::fputs("the destructor returned\n", stderr);
+            std::exit(3);
+        },
+        testing::ExitedWithCode(EXIT_SUCCESS), "");
 }
 
 TEST_F(MainWindowTest, FileExitGoesThroughTheSameHandshake) {

@@ -7,11 +7,6 @@ namespace sonlet {
 
 namespace {
 
-MouseInput ToInput(const QMouseEvent& event) {
-    const QPoint p = event.position().toPoint();
-    return {event.button(), event.buttons(), p.x(), p.y()};
-}
-
 constexpr int MarkerSize = 5;
 
 } // namespace

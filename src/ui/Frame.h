@@ -266,6 +266,8 @@ public:
 
     void mniNewClick();
     void mniOpenClick();
+    // Loads the file into the instrument and shows it, as File > Open does after its dialog.
+    void OpenFile(const QString& fileName);
     void mniSaveClick();
     void mniSaveAsClick();
     void mniExitClick();

@@ -243,11 +243,18 @@ void TfrSonlet::mniNewClick() {
 }
 
 void TfrSonlet::mniOpenClick() {
-    TInstrument* inst = Instrument();
-    if (inst == nullptr || !OpenDialog.Execute(window())) {
+    if (Instrument() == nullptr || !OpenDialog.Execute(window())) {
         return;
     }
-    inst->LoadFromFile(ToPath(OpenDialog.FileName));
+    OpenFile(OpenDialog.FileName);
+}
+
+void TfrSonlet::OpenFile(const QString& fileName) {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr || fileName.isEmpty()) {
+        return;
+    }
+    inst->LoadFromFile(ToPath(fileName));
     RefreshInstrument();
 }
 

@@ -358,14 +358,7 @@ void TfrmMain::SonletmniAboutClick() {
     box.exec();
 }
 
-void TfrmMain::OpenFile(const QString& fileName) {
-    TInstrument* inst = Instrument.load(std::memory_order_acquire);
-    if (inst == nullptr || fileName.isEmpty()) {
-        return;
-    }
-    inst->LoadFromFile(QFile::encodeName(fileName).toStdString());
-    Sonlet->RefreshInstrument();
-}
+void TfrmMain::OpenFile(const QString& fileName) { Sonlet->OpenFile(fileName); }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
     for (const QUrl& url : event->mimeData()->urls()) {

@@ -5,14 +5,10 @@
 
 namespace sonlet {
 
-namespace {
-
 MouseInput ToInput(const QMouseEvent& event) {
     const QPoint p = event.position().toPoint();
     return {event.button(), event.buttons(), p.x(), p.y()};
 }
-
-} // namespace
 
 TPaintBox::TPaintBox(QWidget* parent) : QWidget(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 

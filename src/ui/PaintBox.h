@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 
+class QMouseEvent;
 class QPainter;
 
 namespace sonlet {
@@ -15,6 +16,9 @@ struct MouseInput {
     int X = 0;
     int Y = 0;
 };
+
+// The event in the form the handlers take, at the position in the receiving widget.
+MouseInput ToInput(const QMouseEvent& event);
 
 // A plain drawing surface whose painting and mouse handling belong to its owner.
 class TPaintBox : public QWidget {

@@ -63,11 +63,15 @@ void TEnvelopePanel::UpdateEnvelope() {
         update();
         return;
     }
-    QPalette pal = palette();
-    pal.setColor(QPalette::Window, editor_.Envelope->Enabled != 0
-                                       ? QColor(Qt::white)
-                                       : QWidget::palette().color(QPalette::Button));
-    setPalette(pal);
+    const QColor background = editor_.Envelope->Enabled != 0
+                                  ? QColor(Qt::white)
+                                  : QWidget::palette().color(QPalette::Button);
+    // Called on every step of a drag: a new palette only when the colour really changes.
+    if (palette().color(QPalette::Window) != background) {
+        QPalette pal = palette();
+        pal.setColor(QPalette::Window, background);
+        setPalette(pal);
+    }
     {
         auto lock = LockForEdit();
         editor_.KeepPointsInOrder();

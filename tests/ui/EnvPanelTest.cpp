@@ -34,6 +34,16 @@ struct ShownEnvelope {
     int Column(int i) const { return panel.Editor().PointLeft(i) + 2; }
 };
 
+// Counts the palette changes a widget goes through.
+class PaletteChanges : public QObject {
+public:
+    int Count = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+        Count += event->type() == QEvent::PaletteChange ? 1 : 0;
+        return false;
+    }
+};
+
 } // namespace
 
 class EnvPanelTest : public QObject {
@@ -55,6 +65,28 @@ private slots:
         QVERIFY(e.Marker(2).isVisible());
         Press(e.panel, {80, 10}, Qt::RightButton); // only the left button adds
         QCOMPARE(int(e.params.Count), 3);
+    }
+
+    void draggingKeepsThePaletteAndOnlyTheEnabledFlagChangesIt() {
+        ShownEnvelope e({{0, 0}, {100, 32}, {200, 16}});
+        PaletteChanges changes;
+        e.panel.installEventFilter(&changes);
+        TShape& m = e.Marker(1);
+        Press(m, {2, 2});
+        for (int dx = 1; dx <= 20; ++dx) {
+            Move(m, {2 + dx, 2});
+        }
+        Release(m, {22, 2});
+        QCOMPARE(changes.Count, 0);
+        e.params.Enabled = 0;
+        e.panel.UpdateEnvelope();
+        e.panel.UpdateEnvelope();
+        QCOMPARE(changes.Count, 1);
+        QVERIFY(e.panel.palette().color(QPalette::Window) != QColor(Qt::white));
+        e.params.Enabled = 1;
+        e.panel.UpdateEnvelope();
+        QCOMPARE(changes.Count, 2);
+        QCOMPARE(e.panel.palette().color(QPalette::Window), QColor(Qt::white));
     }
 
     void pointsAreDraggedAndDeletedWithTheMouse() {

@@ -68,6 +68,11 @@ protected:
             return made;
         });
         window->show();
+        // The player thread clears every voice when it starts; a note sent before that
+        // would vanish. Its first segment write comes after the clearing.
+        if (window->HasPlayer()) {
+            EXPECT_TRUE(ring->WaitForWrites(1));
+        }
         return *window;
     }
 

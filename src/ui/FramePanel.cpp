@@ -2,6 +2,7 @@
 // "Instument" tabs and the keyboard drawing.
 #include "ui/EnvPanel.h"
 #include "ui/Frame.h"
+#include "ui/Saturate.h"
 #include "ui/TrackBar.h"
 
 #include <QCheckBox>
@@ -22,12 +23,6 @@ namespace {
 
 constexpr int PianoKeyCount = 128;
 constexpr int WhiteKeyCount = 75;
-
-// 32-bit arithmetic as the panel's ranges use it, saturating instead of wrapping.
-std::int32_t To32(std::int64_t value) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
 
 bool IsBlackKey(int n) { return n == 1 || n == 3 || n == 6 || n == 8 || n == 10; }
 
@@ -146,14 +141,18 @@ void TfrSonlet::ShowSampleInfo() {
         udTransposeSample->setValue(s->Transpose);
     }
 
-    const std::int32_t n = To32(s->NumFrames);
-    SetTrackRange(*tbLoopStart, 0, To32(static_cast<std::int64_t>(n) - 1 - To32(s->LoopLength)));
+    const std::int32_t n = SaturateToInt32(s->NumFrames);
+    SetTrackRange(
+        *tbLoopStart, 0,
+        SaturateToInt32(static_cast<std::int64_t>(n) - 1 - SaturateToInt32(s->LoopLength)));
     const int loopStart = ShowTrackValue(*tbLoopStart, s->LoopStart);
     lbLoopStart->setText("Loop start: " + QString::number(loopStart));
     if (loopStart != s->LoopStart) {
         tbLoopStartChange();
     }
-    SetTrackRange(*tbLoopLen, 1, To32(static_cast<std::int64_t>(n) - To32(s->LoopStart) - 2));
+    SetTrackRange(
+        *tbLoopLen, 1,
+        SaturateToInt32(static_cast<std::int64_t>(n) - SaturateToInt32(s->LoopStart) - 2));
     const int loopLength = ShowTrackValue(*tbLoopLen, s->LoopLength);
     lbLoopLen->setText("Loop length: " + QString::number(loopLength));
     if (loopLength != s->LoopLength) {

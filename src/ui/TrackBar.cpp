@@ -1,19 +1,11 @@
 #include "ui/TrackBar.h"
 
+#include "ui/Saturate.h"
+
 #include <QSignalBlocker>
 #include <algorithm>
-#include <limits>
 
 namespace sonlet {
-
-namespace {
-
-int Saturate(std::int64_t value) {
-    return static_cast<int>(std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(),
-                                                     std::numeric_limits<int>::max()));
-}
-
-} // namespace
 
 QSlider* MakeTrackBar(QWidget* parent, int minimum, int maximum, int position) {
     auto* bar = new QSlider(Qt::Horizontal, parent);
@@ -31,17 +23,18 @@ void SetTrackRange(QSlider& bar, std::int64_t minimum, std::int64_t maximum) {
     int lo = bar.minimum();
     int hi = bar.maximum();
     if (minimum <= hi) {
-        lo = Saturate(minimum);
+        lo = SaturateToInt32(minimum);
     }
     if (maximum >= lo) {
-        hi = Saturate(maximum);
+        hi = SaturateToInt32(maximum);
     }
     bar.setRange(lo, hi);
 }
 
 int ShowTrackValue(QSlider& bar, std::int64_t value) {
     const QSignalBlocker block(bar);
-    const int shown = Saturate(std::clamp<std::int64_t>(value, bar.minimum(), bar.maximum()));
+    const int shown =
+        SaturateToInt32(std::clamp<std::int64_t>(value, bar.minimum(), bar.maximum()));
     bar.setValue(shown);
     return shown;
 }

@@ -1,21 +1,13 @@
 #include "ui/WaveWindow.h"
 
+#include "ui/Saturate.h"
+
 #include <algorithm>
 #include <cmath>
-#include <limits>
 
 namespace sonlet {
 
 double ZoomFactor = 1.0;
-
-namespace {
-
-std::int32_t ClampToInt32(std::int64_t value) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
-        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
-}
-
-} // namespace
 
 WaveWindow WaveWindow::Make(std::int64_t frames, double zoom, std::int64_t first,
                             std::int32_t width) {
@@ -48,7 +40,7 @@ std::int32_t WaveWindow::FrameToX(std::int64_t frame) const {
     if (d == 0) {
         d = 1;
     }
-    return ClampToInt32(((frame - First) * Width) / d);
+    return SaturateToInt32(((frame - First) * Width) / d);
 }
 
 double MaxZoomFor(std::int64_t frames) { return std::max(1.0, static_cast<double>(frames) / 2.0); }
@@ -56,9 +48,9 @@ double MaxZoomFor(std::int64_t frames) { return std::max(1.0, static_cast<double
 WaveScroll MakeWaveScroll(std::int64_t frames, std::int64_t pageFrames) {
     WaveScroll s;
     const std::int64_t page = std::max<std::int64_t>(pageFrames, 1);
-    s.PageSize = ClampToInt32(page);
+    s.PageSize = SaturateToInt32(page);
     // The last position shows the final frame in the last column: (N - 1) - page + 1.
-    s.MaxPosition = ClampToInt32(std::max<std::int64_t>(frames - page, 0));
+    s.MaxPosition = SaturateToInt32(std::max<std::int64_t>(frames - page, 0));
     s.Step = static_cast<std::int32_t>(std::min<std::int64_t>(page / 100 + 1, 32767));
     return s;
 }

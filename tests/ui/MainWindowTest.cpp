@@ -25,29 +25,15 @@ using testkit::ProcessEventsUntil;
 
 // A ring whose player thread cannot be woken, as when it hangs in a call that does not
 // return; the test lets it go at the end and learns when the player destroyed the ring.
-class StuckRing final : public OutputRing {
+class StuckRing final : public ForwardingRing {
 public:
     StuckRing(TestOutputRing& ring, std::promise<void>& destroyed)
-        : ring_(ring), destroyed_(destroyed) {}
+        : ForwardingRing(ring), destroyed_(destroyed) {}
     ~StuckRing() override { destroyed_.set_value(); }
     void LetGo() {
         stuck_ = false;
         ring_.Wake();
     }
-    bool InitOutput() override { return ring_.InitOutput(); }
-    bool CreateStreamBuffer() override { return ring_.CreateStreamBuffer(); }
-    bool HasStreamBuffer() const override { return ring_.HasStreamBuffer(); }
-    bool Start() override { return ring_.Start(); }
-    void Stop() override { ring_.Stop(); }
-    std::uint32_t PlayCursor() const override { return ring_.PlayCursor(); }
-    std::int32_t LockSegment(std::int32_t s) override { return ring_.LockSegment(s); }
-    void WriteLocked(std::span<const std::int16_t, SegmentValues> v) override {
-        ring_.WriteLocked(v);
-    }
-    bool UnlockSegment() override { return ring_.UnlockSegment(); }
-    bool IsLost() override { return ring_.IsLost(); }
-    std::int32_t Restore() override { return ring_.Restore(); }
-    std::int32_t WaitForEvent() override { return ring_.WaitForEvent(); }
     void Wake() override {
         if (!stuck_) {
             ring_.Wake();
@@ -55,7 +41,6 @@ public:
     }
 
 private:
-    TestOutputRing& ring_;
     std::promise<void>& destroyed_;
     std::atomic<bool> stuck_{true};
 };

@@ -27,12 +27,6 @@ std::size_t LastSeparator(std::string_view path) {
 #endif
 }
 
-// The folder part of the program file's path, with its trailing separator.
-std::string ProgramFolder(const std::string& programFile) {
-    const std::size_t slash = LastSeparator(programFile);
-    return slash == std::string::npos ? std::string() : programFile.substr(0, slash + 1);
-}
-
 std::string BareFileName(const std::string& path) {
     const std::size_t slash = LastSeparator(path);
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -172,7 +166,7 @@ void Uninstall(const InstallContext& context) {
         RemoveShortcuts(context.files, programs);
     }
 
-    const std::string programFolder = ProgramFolder(context.programFile);
+    const std::string programFolder = FolderPart(context.programFile);
     const auto lines = programFolder.empty()
                            ? std::nullopt
                            : ReadInstallList(programFolder + std::string(InstallListName));

@@ -34,11 +34,6 @@ namespace {
 
 constexpr std::string_view ExecutorName = "sonlet-runonce";
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-}
-
 // One Exec argument: quoted, with the characters the desktop-entry format reserves escaped
 // (first for the quoting, then for the string value). Empty when the path cannot be written
 // there (a control character).
@@ -64,7 +59,7 @@ std::string ExecArgument(std::string_view path) {
 
 RunOncePaths UserRunOncePaths(const std::string& programFile) {
     RunOncePaths paths;
-    const std::string programFolder = FolderOf(programFile);
+    const std::string programFolder = FolderPart(programFile);
     if (!programFolder.empty()) {
         paths.installedExecutor = programFolder + SONLET_RUNONCE_FROM_PROGRAM;
     }

@@ -22,6 +22,15 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return path;
 }
 
+std::string FolderPart(std::string_view path) {
+#ifdef _WIN32
+    const std::size_t slash = path.find_last_of("/\\");
+#else
+    const std::size_t slash = path.rfind('/');
+#endif
+    return slash == std::string_view::npos ? std::string() : std::string(path.substr(0, slash + 1));
+}
+
 #ifdef _WIN32
 
 std::string GetShellFolder(std::string_view name) {

@@ -13,6 +13,8 @@ inline constexpr char PathSeparator = '/';
 
 // folder + the separator + name; no second separator when folder already ends in one.
 std::string JoinPath(std::string_view folder, std::string_view name);
+// The folder part of a path with its trailing separator; empty for a bare file name.
+std::string FolderPart(std::string_view path);
 
 // The user's folder of that name ("AppData", "Desktop", "Programs"); empty for other names and
 // when it cannot be told. On Windows: the value in the current user's "Shell Folders" key.

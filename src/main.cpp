@@ -1,6 +1,8 @@
 #include "playback/SdlOutputRing.h"
 #include "support/Report.h"
+#include "support/platform/Display.h"
 #include "support/platform/Installation.h"
+#include "support/platform/TerminalReporter.h"
 #include "support/widgets/About.h"
 #include "support/widgets/Memo.h"
 #include "support/widgets/MessageBoxReporter.h"
@@ -21,9 +23,23 @@ int main(int argc, char** argv) {
     // ---- installation steps ----
     // The installation bookkeeping and the uninstall switch run here: after the
     // floating-point set-up, before the GUI exists. They may end the program.
-    sonlet::RegisterInstallation();
-    // Read before the toolkit takes its own options out of the arguments.
+    // The switch is read before the toolkit takes its own options out of the arguments.
     const bool uninstall = sonlet::HasUninstallSwitch(argc, argv);
+    // Without a display the toolkit would end the process; the uninstall then asks on the
+    // terminal, and with no terminal either it ends before anything is changed.
+    const bool uninstallOnTerminal = uninstall && !sonlet::HasDisplay();
+    if (uninstallOnTerminal && !sonlet::StandardInputIsTerminal()) {
+        std::fputs("sonlet: /uninstall needs a display or a terminal to ask whether to remove "
+                   "Sonlet; nothing was changed\n",
+                   stderr);
+        return 2;
+    }
+    sonlet::RegisterInstallation();
+    if (uninstallOnTerminal) {
+        sonlet::TerminalReporter terminal(stdin, stdout, stderr);
+        sonlet::ScopedReporter reportOnTerminal(terminal);
+        return sonlet::RunUninstallCommand();
+    }
     // ---- end of installation steps ----
 
     QApplication app(argc, argv);

@@ -59,7 +59,7 @@ grep -qF "\"UninstallString\"=\"$real_program /uninstall\"" \
     fail "the entry does not name the program file itself"
 
 # ---- Another user, without the rights to a root-owned install. ----
-if [[ "$(id -u)" -eq 0 ]] && id nobody > /dev/null 2>&1; then
+if [[ "$(id -u)" -eq 0 ]] && id nobody > /dev/null 2>&1 && command -v runuser > /dev/null; then
     # mktemp made $work private to root; the other user needs a way to the program.
     chmod 755 "$work"
     mkdir -p "$work/home-nobody"
@@ -81,7 +81,7 @@ if [[ "$(id -u)" -eq 0 ]] && id nobody > /dev/null 2>&1; then
         fail "the refused uninstall set up the executor"
     chmod 700 "$work"
 else
-    echo "skipped the uninstall without rights: it needs root and the user nobody"
+    echo "skipped the uninstall without rights: it needs root, runuser and the user nobody"
 fi
 
 # ---- Lines that lead out of the prefix or through a linked folder. ----

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 int main(int argc, char** argv) {
     // Floating-point faults give infinities and NaNs, never traps, for the whole process.
@@ -38,7 +39,10 @@ int main(int argc, char** argv) {
     if (uninstallOnTerminal) {
         sonlet::TerminalReporter terminal(stdin, stdout, stderr);
         sonlet::ScopedReporter reportOnTerminal(terminal);
-        return sonlet::RunUninstallCommand();
+        // A file manager started from here would find no display either: name the folder.
+        return sonlet::RunUninstallCommand({.openFolder = [](const std::string& folder) {
+            std::printf("The program folder is %s\n", folder.c_str());
+        }});
     }
     // ---- end of installation steps ----
 

@@ -169,7 +169,8 @@ Remains DeleteListedFiles(const InstallContext& context, const std::string& prog
     const std::vector<ListedPath> listed = ResolveList(programFolder, lines);
     const std::string programName = LowerCase(BareFileName(context.programFile));
     const std::string programPath = fs::path(context.programFile).lexically_normal().string();
-    const std::string listPath = programFolder + std::string(InstallListName);
+    const std::string listPath =
+        fs::path(programFolder + std::string(InstallListName)).lexically_normal().string();
     const auto failed = [&](const ListedPath& entry) {
         if (IsDeniedError(context.files.LastError())) {
             remains.denied.push_back(entry.path);

@@ -52,8 +52,10 @@ enum class UninstallResult {
 // Ends with a message box. Throws RegistryError when a run-once value cannot be written.
 UninstallResult Uninstall(const InstallContext& context = {});
 
-// The start, before the GUI: RegisterInstallation, then HasUninstallSwitch on the arguments as
-// given; when it is there, RunUninstallCommand once message boxes can be shown, and the end.
+// The start, before the GUI: HasUninstallSwitch on the arguments as given; with the switch and
+// no display, a terminal to ask on is needed, else the program ends at once, changing nothing.
+// Then RegisterInstallation; with the switch, RunUninstallCommand (in message boxes, or on the
+// terminal), and the end.
 
 // True when the first argument, in any case, is "/uninstall".
 bool HasUninstallSwitch(int argc, const char* const* argv);

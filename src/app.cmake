@@ -17,3 +17,6 @@ foreach(size 48 256)
     DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps"
     RENAME "${SONLET_APP_ID}.png")
 endforeach()
+install(FILES "${SONLET_DATA_DIR}/${SONLET_APP_ID}.metainfo.xml"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+install(FILES "${SONLET_DATA_DIR}/man/sonlet.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")

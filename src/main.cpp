@@ -1,4 +1,5 @@
 #include "playback/SdlOutputRing.h"
+#include "support/InfoSwitch.h"
 #include "support/Report.h"
 #include "support/platform/Display.h"
 #include "support/platform/Installation.h"
@@ -13,10 +14,30 @@
 #include <cfenv>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 #include <memory>
 #include <string>
 
+namespace {
+
+constexpr std::string_view Usage =
+    "Usage: sonlet [FILE]\n"
+    "       sonlet /uninstall\n"
+    "\n"
+    "Edits one FastTracker 2 XI instrument at a time. FILE, a WAV or XI file, opens at start.\n"
+    "/uninstall removes the installed program after asking.\n"
+    "\n"
+    "  -h, --help     print this text and exit\n"
+    "      --version  print the version and exit\n";
+
+} // namespace
+
 int main(int argc, char** argv) {
+    // Answered before anything else: no window, no installation bookkeeping.
+    if (const auto status = sonlet::AnswerInfoSwitch(argc, argv, "sonlet", Usage, std::cout)) {
+        return *status;
+    }
+
     // Floating-point faults give infinities and NaNs, never traps, for the whole process.
     std::fenv_t startEnvironment;
     std::feholdexcept(&startEnvironment);

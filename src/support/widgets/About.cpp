@@ -23,9 +23,7 @@ QLabel* PlaceLabel(QWidget* parent, int x, int y, int width) {
 
 } // namespace
 
-QIcon ProgramIcon() {
-    return QIcon(":/sonlet/sonlet-256.png");
-}
+QIcon ProgramIcon() { return QIcon(":/sonlet/sonlet-256.png"); }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About");

@@ -311,6 +311,7 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
 void TfrSonlet::BuildInstrumentTab() {
     pnInstrument = new QWidget;
     pnInstrument->setObjectName("pnInstrument");
+    // "Instument" is the program's own spelling of this caption; keep it.
     PageControl1->addTab(pnInstrument, "Instument");
     auto* row = new QHBoxLayout(pnInstrument);
     row->setSizeConstraint(QLayout::SetNoConstraint);

@@ -388,6 +388,7 @@ void TfrmMain::Timer1Timer() {
     close();
 }
 
+// The threaded timer is created disabled and has no work of its own: its tick does nothing.
 void TfrmMain::TimerTimer() {}
 
 void TfrmMain::closeEvent(QCloseEvent* event) {

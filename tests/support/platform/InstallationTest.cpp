@@ -4,7 +4,9 @@
 #include "PlatformTestKit.h"
 #include "support/platform/TextRegistry.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace sonlet {
@@ -316,13 +318,37 @@ TEST_F(Installation, TheShortcutsGoWhateverTheListSays) {
     EXPECT_TRUE(Exists(programs + "other.desktop"));
 }
 
+// While it lives, no file of this process can grow past one byte, so every write of the store
+// fails whatever its temporary is called; the limit binds root too.
+class FileWritesFail {
+public:
+    FileWritesFail() {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = saved_;
+        tiny.rlim_cur = 1;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FileWritesFail() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileWritesFail(const FileWritesFail&) = delete;
+    FileWritesFail& operator=(const FileWritesFail&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
 TEST_F(Installation, ARunOnceValueThatCannotBeWrittenEndsWithTheErrorAndKeepsTheEntry) {
     RegisterInstallation(Context());
     WriteList("sonlet\n");
-    // A folder in the place of the store's temporary makes every further write fail.
-    std::filesystem::create_directories(store.FileOf(Machine) + ".new");
     reporter.ScriptAnswers({true});
-    EXPECT_EQ(RunUninstallCommand(Context()), 1);
+    {
+        const FileWritesFail writesFail;
+        EXPECT_EQ(RunUninstallCommand(Context()), 1);
+    }
     EXPECT_TRUE(EntryExists());
     ASSERT_EQ(reporter.Messages().size(), 2U);
     EXPECT_EQ(reporter.Messages()[1],

@@ -2,7 +2,6 @@
 // "Instument" tabs and the keyboard drawing.
 #include "ui/EnvPanel.h"
 #include "ui/Frame.h"
-#include "ui/Saturate.h"
 #include "ui/TrackBar.h"
 
 #include <QCheckBox>

@@ -529,8 +529,10 @@ void TfrmMain::PianoKeyPress(std::uint32_t virtualKey, qulonglong timestamp) {
 void TfrmMain::PianoKeyRelease(std::uint32_t virtualKey, qulonglong timestamp) {
     std::optional<qulonglong>& pending = pendingRelease_[virtualKey];
     if (pending) {
+        // A second release without a press between: the key is up, end the note once.
         pending.reset();
         FormKeyUp(virtualKey);
+        return;
     }
     // Without a time the release cannot be half of a pair: it ends the note at once.
     if (timestamp == 0 || KeyToNote(virtualKey) == NoNote) {

@@ -5,8 +5,8 @@
 #include "ui/FrameCommands.h"
 #include "ui/LanePainter.h"
 #include "ui/PaintBox.h"
-#include "ui/WaveDrag.h"
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveDrag.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <QColor>
 #include <QString>

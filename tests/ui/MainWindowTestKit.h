@@ -9,7 +9,7 @@
 #include "ui/Frame.h"
 #include "ui/FrameCommands.h"
 #include "ui/MainWindow.h"
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "model/Sample.h"
-#include "ui/WaveDrag.h"
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveDrag.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #include "playback/Player.h"
 
 #include "CapturingReporter.h"
+#include "TestOutputRing.h"
 #include "model/Instrument.h"
-#include "playback/TestOutputRing.h"
 
 #include <future>
 #include <gtest/gtest.h>

@@ -205,7 +205,7 @@ public:
 
     // ---- commands ----
     // Menus, the main tool bar, the file dialogs and their handlers (New, Open, Save, Play,
-    // Stop, sample functions, ...) are added here; they live in FrameCommands.cpp.
+    // Stop, sample functions, ...), defined in FrameCommands.cpp.
 
     // Builds the main menu, the main tool bar (into CoolBar1) and the file dialogs; once.
     void BuildCommands();
@@ -314,7 +314,6 @@ public:
     void PlayNote(std::int32_t offset);
     // Releases the oldest held note 60 of the frame's slot, when the frame has a player.
     void StopNote();
-    // ---- end of commands ----
 
 signals:
     void StatusChanged(int panel, const QString& text);

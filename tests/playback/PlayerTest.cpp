@@ -167,6 +167,27 @@ TEST_F(Player, NoteRightAfterTheWrapIsHeardFromItsFirstFrame) {
     EXPECT_EQ(FirstSound(left), 4096 + 100 / 4 + 1024);
 }
 
+TEST_F(Player, MissedWrapEventIsMadeUpAtTheNextSegmentZero) {
+    Start();
+    ASSERT_TRUE(ring->WaitForWrites(1));
+    Enter(0);
+    // Starts at (1, 400 + 4096): frame 4096 + 1124 of the timeline.
+    ring->AdvanceTo(400);
+    player->NoteOn(slot, 60, 127);
+    Enter(1);
+    Enter(2);
+    // The event of segment 3 never comes; segment 0 of pass 1 still counts its pass.
+    Enter(0);
+    EXPECT_EQ(player->Voices().Passes(), 1);
+    EXPECT_EQ(player->Voices().LastWrapPass(), 1);
+    const auto writes = ring->Writes();
+    ASSERT_EQ(writes.size(), 5u);
+    ASSERT_EQ(writes[4].segment, 1);
+    // Segment 1 of pass 1 holds frames 5120 on: the note sounds from its frame 100.
+    EXPECT_EQ(writes[4].values[2 * 99], 0);
+    EXPECT_EQ(writes[4].values[2 * 100], 8191);
+}
+
 TEST_F(Player, LockFailuresAreShownAndALostBufferIsRestored) {
     Start();
     ASSERT_TRUE(ring->WaitForWrites(1));

@@ -34,29 +34,41 @@ AlsaSetErrorHandler LoadedAlsaSetErrorHandler() {
     dlclose(alsa); // only drops the reference NOLOAD took; SDL keeps the library loaded
     return set;
 }
+#endif
 
-// Keeps the sound system's messages off stderr for its lifetime.
+void IgnoreSdlLog(void*, int, SDL_LogPriority, const char*) {}
+
+// Keeps the messages of SDL and of the sound system under it off stderr for its lifetime.
 class QuietSoundSystem {
 public:
-    QuietSoundSystem() : set_(LoadedAlsaSetErrorHandler()) {
-        if (set_ != nullptr) {
-            set_(&IgnoreAlsaError);
+    QuietSoundSystem() {
+        SDL_LogGetOutputFunction(&sdlLog_, &sdlLogData_);
+        SDL_LogSetOutputFunction(&IgnoreSdlLog, nullptr);
+#if defined(__linux__)
+        setAlsaHandler_ = LoadedAlsaSetErrorHandler();
+        if (setAlsaHandler_ != nullptr) {
+            setAlsaHandler_(&IgnoreAlsaError);
         }
+#endif
     }
     ~QuietSoundSystem() {
-        if (set_ != nullptr) {
-            set_(nullptr); // ALSA's default handler
+#if defined(__linux__)
+        if (setAlsaHandler_ != nullptr) {
+            setAlsaHandler_(nullptr); // ALSA's default handler
         }
+#endif
+        SDL_LogSetOutputFunction(sdlLog_, sdlLogData_);
     }
     QuietSoundSystem(const QuietSoundSystem&) = delete;
     QuietSoundSystem& operator=(const QuietSoundSystem&) = delete;
 
 private:
-    AlsaSetErrorHandler set_;
-};
-#else
-class QuietSoundSystem {};
+    SDL_LogOutputFunction sdlLog_ = nullptr;
+    void* sdlLogData_ = nullptr;
+#if defined(__linux__)
+    AlsaSetErrorHandler setAlsaHandler_ = nullptr;
 #endif
+};
 
 } // namespace
 

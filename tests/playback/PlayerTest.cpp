@@ -6,6 +6,7 @@
 
 #include <future>
 #include <gtest/gtest.h>
+#include <thread>
 #include <vector>
 
 namespace sonlet {
@@ -210,6 +211,29 @@ TEST_F(Player, LockFailuresAreShownAndALostBufferIsRestored) {
     Enter(3);
     EXPECT_EQ(ring->RestoreCount(), 4);
     EXPECT_EQ(ring->Writes().back().segment, 0);
+}
+
+TEST_F(Player, WaitForALostOutputEndsAtOnceOnTermination) {
+    auto owned = std::make_unique<TestOutputRing>();
+    ring = owned.get();
+    player = TWavePlayer::Create(std::move(owned));
+    ASSERT_TRUE(player);
+    // A wait that only the termination request can end within the test's limits.
+    player->RestoreRetry = {std::chrono::hours(1), std::chrono::hours(1)};
+    player->Resume();
+    ASSERT_TRUE(ring->WaitForWrites(1));
+    ring->SetLost(true, 1'000'000);
+    ring->EnterSegment(0);
+    // The limit is a safety net against a hung test, not a timing check.
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (ring->RestoreCount() == 0 && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(ring->RestoreCount(), 1);
+    player->RequestTermination();
+    EXPECT_TRUE(player->WaitForEnd(10s));
+    EXPECT_EQ(ring->RestoreCount(), 1);
+    EXPECT_TRUE(reporter.Texts().empty());
 }
 
 TEST_F(Player, FailedStartPlaysNothingAndEndsOnRequest) {

@@ -21,6 +21,10 @@ void StderrReporter::ShowBox(std::string_view caption, std::string_view text, Me
     PrintLine(caption, text);
 }
 
+void StderrReporter::ShowWarningBox(std::string_view, std::string_view text, MessageIcon) {
+    PrintLine("warning", text);
+}
+
 bool StderrReporter::AskYesNo(std::string_view caption, std::string_view text) {
     PrintLine(caption, text);
     return false;
@@ -45,6 +49,10 @@ ScopedReporter::~ScopedReporter() { installed.store(previous_, std::memory_order
 
 void ShowError(std::string_view text, MessageIcon icon) {
     CurrentReporter().ShowBox("Error", text, icon);
+}
+
+void ShowWarning(std::string_view text, std::string_view caption, MessageIcon icon) {
+    CurrentReporter().ShowWarningBox(caption, text, icon);
 }
 
 bool Confirm(std::string_view text) { return CurrentReporter().AskYesNo("Confirm", text); }

@@ -17,6 +17,12 @@ public:
 
     // A box with one OK button.
     virtual void ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
+    // A box about a problem the operation got past: it went on and left a usable result.
+    // Reporters that must tell warnings from failures (the command-line tool's exit status
+    // does) override it; the others show it as any box.
+    virtual void ShowWarningBox(std::string_view caption, std::string_view text, MessageIcon icon) {
+        ShowBox(caption, text, icon);
+    }
     // A Yes/No question; true only for Yes.
     virtual bool AskYesNo(std::string_view caption, std::string_view text) = 0;
     // A warning with Retry and Ignore; true for Retry.
@@ -27,6 +33,8 @@ public:
 class StderrReporter final : public Reporter {
 public:
     void ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) override;
+    // Prints "warning: " and the text.
+    void ShowWarningBox(std::string_view caption, std::string_view text, MessageIcon icon) override;
     bool AskYesNo(std::string_view caption, std::string_view text) override;
     bool AskRetryIgnore(std::string_view caption, std::string_view text) override;
 };
@@ -50,6 +58,9 @@ private:
 
 // The error box of the model: caption "Error", OK button.
 void ShowError(std::string_view text, MessageIcon icon = MessageIcon::Information);
+// A warning: the operation went on with a usable result (Reporter::ShowWarningBox).
+void ShowWarning(std::string_view text, std::string_view caption = "Warning",
+                 MessageIcon icon = MessageIcon::Warning);
 // The confirmation box: caption "Confirm", Yes and No; true only for Yes.
 bool Confirm(std::string_view text);
 // The toolkit's plain message box (no icon, the application's title as caption).

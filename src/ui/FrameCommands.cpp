@@ -254,8 +254,10 @@ void TfrSonlet::OpenFile(const QString& fileName) {
     if (inst == nullptr || fileName.isEmpty()) {
         return;
     }
-    inst->LoadFromFile(ToPath(fileName));
-    RefreshInstrument();
+    // A failed load has left the instrument as it was, and the view with it.
+    if (inst->LoadFromFile(ToPath(fileName))) {
+        RefreshInstrument();
+    }
 }
 
 void TfrSonlet::mniSaveClick() {

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sonlet {
 
@@ -54,6 +55,31 @@ public:
 
 private:
     Reporter* previous_;
+};
+
+// Holds back the boxes that ShowError, ShowWarning and ShowMessage raise on this thread
+// while it lives, and shows them in order when it goes, so a command can finish its work
+// and show its result before the user reads about it. Other threads' boxes and questions
+// are never held. Holders nest: an inner one hands its boxes to the outer one.
+class HeldMessages {
+public:
+    HeldMessages();
+    ~HeldMessages();
+    HeldMessages(const HeldMessages&) = delete;
+    HeldMessages& operator=(const HeldMessages&) = delete;
+
+    // Keeps one box for later; used by the helpers below.
+    void Hold(std::string_view caption, std::string_view text, MessageIcon icon, bool warning);
+
+private:
+    struct Box {
+        std::string caption;
+        std::string text;
+        MessageIcon icon;
+        bool warning;
+    };
+    std::vector<Box> boxes_;
+    HeldMessages* previous_;
 };
 
 // The error box of the model: caption "Error", OK button.

@@ -1,15 +1,18 @@
 # Front door for building, running and testing. See README.md.
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
+# Warnings are errors in make check and CI; elsewhere they stay warnings.
+WERROR ?= OFF
+CONFIGURE = cmake -S . -G Ninja -DSONLET_WERROR=$(WERROR)
 
-.PHONY: deps build run check test asan tsan fuzz bench clean
+.PHONY: deps build run check test asan tsan fuzz bench format-check clean
 FUZZ_SECONDS ?= 60
 
 deps:
 	@tools/install-deps.sh
 
 build: deps
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	$(CONFIGURE) -B build -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
 	cmake --build build -j $(JOBS)
 
 # make run ARGS=FILE opens FILE at start.
@@ -18,30 +21,35 @@ run: build
 
 # Every test: the plain build, then the whole suite again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, and a short
-# fuzzing run of every file reader.
+# fuzzing run of every file reader; and every source file as clang-format writes it.
+check: WERROR = ON
 check: build
+	tools/check-format.sh
 	tools/run-tests.sh build
-	$(MAKE) asan tsan fuzz
+	$(MAKE) WERROR=ON asan tsan fuzz
 
 test: build
 	tools/run-tests.sh build
 
 asan: deps
-	cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DSONLET_SANITIZE=address $(CMAKE_FLAGS)
+	$(CONFIGURE) -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSONLET_SANITIZE=address $(CMAKE_FLAGS)
 	cmake --build build-asan -j $(JOBS)
 	tools/run-tests.sh build-asan
 
 tsan: deps
-	cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONLET_SANITIZE=thread -DSONLET_BUILD_GUI=OFF $(CMAKE_FLAGS)
+	$(CONFIGURE) -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSONLET_SANITIZE=thread -DSONLET_BUILD_GUI=OFF $(CMAKE_FLAGS)
 	cmake --build build-tsan -j $(JOBS)
 	tools/run-tests.sh build-tsan -L concurrency
 
 # Fuzzes each reader for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=3600 for a long run).
 fuzz: deps
-	tools/fuzz.sh $(FUZZ_SECONDS)
+	SONLET_WERROR=$(WERROR) tools/fuzz.sh $(FUZZ_SECONDS)
+
+format-check: deps
+	tools/check-format.sh
 
 bench: deps
-	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONLET_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
+	$(CONFIGURE) -B build-release -DCMAKE_BUILD_TYPE=Release -DSONLET_BUILD_BENCHMARKS=ON $(CMAKE_FLAGS)
 	cmake --build build-release -j $(JOBS)
 	tools/run-benchmarks.sh build-release
 

@@ -7,7 +7,7 @@ set_target_properties(sonlet PROPERTIES RUNTIME_OUTPUT_DIRECTORY "${CMAKE_CURREN
 
 set(SONLET_APP_ID com.tulvo.Sonlet)
 set(SONLET_DATA_DIR "${PROJECT_SOURCE_DIR}/data")
-install(TARGETS sonlet RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
+sonlet_install_program(sonlet)
 install(FILES "${SONLET_DATA_DIR}/${SONLET_APP_ID}.desktop"
   DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")
 install(FILES "${SONLET_DATA_DIR}/icons/${SONLET_APP_ID}.svg"
@@ -17,3 +17,6 @@ foreach(size 48 256)
     DESTINATION "${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps"
     RENAME "${SONLET_APP_ID}.png")
 endforeach()
+install(FILES "${SONLET_DATA_DIR}/${SONLET_APP_ID}.metainfo.xml"
+  DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+install(FILES "${SONLET_DATA_DIR}/man/sonlet.1" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 seconds="${1:-60}"
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DSONLET_FUZZ=ON -DSONLET_SANITIZE=address -DSONLET_BUILD_GUI=OFF -DSONLET_BUILD_TESTS=OFF >/dev/null
+  -DSONLET_FUZZ=ON -DSONLET_SANITIZE=address -DSONLET_BUILD_GUI=OFF -DSONLET_BUILD_TESTS=OFF \
+  -DSONLET_WERROR="${SONLET_WERROR:-OFF}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 mkdir -p "$build/artifacts"
 export ASAN_OPTIONS="detect_leaks=1:allocator_may_return_null=1"

@@ -1,9 +1,11 @@
 // sonlet-cli: converts and checks instruments without the editor.
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
+#include "support/InfoSwitch.h"
 
 #include <exception>
 #include <iostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -14,18 +16,25 @@ void PrintUsage(std::ostream& out) {
     for (const sonlet::cli::CliCommand* command : sonlet::cli::AllCommands()) {
         out << "  sonlet-cli " << command->name << " " << command->synopsis << "\n";
     }
+    out << "  sonlet-cli --help | --version\n";
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     using namespace sonlet::cli;
+    std::ostringstream usage;
+    PrintUsage(usage);
+    if (const auto status =
+            sonlet::AnswerInfoSwitch(argc, argv, "sonlet-cli", usage.str(), std::cout)) {
+        return *status;
+    }
     const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     if (args.empty()) {
         PrintUsage(std::cerr);
         return ExitUsage;
     }
-    if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    if (args[0] == "help") {
         PrintUsage(std::cout);
         return ExitOk;
     }

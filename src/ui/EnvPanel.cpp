@@ -72,10 +72,7 @@ void TEnvelopePanel::UpdateEnvelope() {
         pal.setColor(QPalette::Window, background);
         setPalette(pal);
     }
-    {
-        auto lock = LockForEdit();
-        editor_.KeepPointsInOrder();
-    }
+    // Points are drawn as the envelope holds them; only the user's edits put them in order.
     const int count = editor_.Count();
     for (int i = 0; i < static_cast<int>(Markers.size()); ++i) {
         if (i < count) {

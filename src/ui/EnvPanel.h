@@ -23,7 +23,7 @@ public:
     // The instrument's edit lock, held around every change the control makes.
     void SetEditLock(std::recursive_mutex* lock) { editLock_ = lock; }
 
-    // Re-reads the envelope: keeps the points in order, places the markers, repaints.
+    // Re-reads the envelope: places the markers, repaints. Writes nothing into it.
     void UpdateEnvelope();
 
     bool DrawLine() const { return drawLine_; }

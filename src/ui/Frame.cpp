@@ -5,9 +5,11 @@
 #include "ui/TrackBar.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QEvent>
+#include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,6 +22,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace sonlet {
 
@@ -27,6 +30,22 @@ namespace {
 
 constexpr int MainPanelHeight = 150;
 constexpr int SampleListWidth = 159;
+
+// The sample list moves with the arrow keys only: typed letters and digits are the piano's,
+// and searching the list for them would switch the sample being played.
+class SampleListBox final : public QListWidget {
+public:
+    using QListWidget::QListWidget;
+    void keyboardSearch(const QString&) override {}
+};
+
+// Focus the user gave: a click, Tab, a label's shortcut, or the return from a menu the user
+// opened. A page switch or the window's activation gives none of these.
+bool FocusFromUser(Qt::FocusReason reason) {
+    return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+           reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason ||
+           reason == Qt::PopupFocusReason;
+}
 
 } // namespace
 
@@ -64,6 +83,39 @@ TfrSonlet::TfrSonlet(QWidget* parent) : QWidget(parent) {
     BuildPianoTab();
     PageControl1->setCurrentWidget(pnSample);
     layout->addWidget(pnMain);
+
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             tbVolume, tbPanning, tbFinetune, udTransposeSample, rbNoLoop, rbLoopForward,
+             rbLoopPingPong, tbLoopStart, tbLoopLen, cbVEEnabled, cbVESustain, cbVELoop,
+             cbPEEnabled, cbPESustain, cbPELoop, tbVolFadeout, lbSamples}) {
+        GuardFocus(*control);
+    }
+    for (QWidget* part : udTransposeSample->findChildren<QWidget*>()) {
+        GuardFocus(*part);
+    }
+    // A page switch hands the focus to the new page; it goes back to the waveform instead
+    // (a focused tab bar keeps it, for switching pages with the arrow keys).
+    connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
+        QWidget* focus = QApplication::focusWidget();
+        if (focus != nullptr && focus != PageControl1->tabBar() &&
+            PageControl1->isAncestorOf(focus) && !IsFocusGuarded(focus)) {
+            Panel->setFocus(Qt::OtherFocusReason);
+        }
+    });
+}
+
+void TfrSonlet::GuardFocus(QWidget& control) {
+    control.installEventFilter(this);
+    focusGuarded_.push_back(&control);
+}
+
+bool TfrSonlet::IsFocusGuarded(const QObject* object) const {
+    return std::find(focusGuarded_.begin(), focusGuarded_.end(), object) != focusGuarded_.end();
+}
+
+bool TfrSonlet::ScrollsWithWheel(const QObject* object) const {
+    const auto* widget = qobject_cast<const QWidget*>(object);
+    return widget != nullptr && (widget == lbSamples || lbSamples->isAncestorOf(widget));
 }
 
 TfrSonlet::~TfrSonlet() = default;
@@ -121,7 +173,7 @@ void TfrSonlet::BuildSampleList() {
     auto* inner = new QVBoxLayout(gbSamples);
     inner->setContentsMargins(3, 2, 3, 2);
     inner->setSpacing(1);
-    lbSamples = new QListWidget(gbSamples);
+    lbSamples = new SampleListBox(gbSamples);
     lbSamples->setObjectName("lbSamples");
     lbSamples->setFocusPolicy(Qt::ClickFocus);
     inner->addWidget(lbSamples, 1);
@@ -311,6 +363,7 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
 void TfrSonlet::BuildInstrumentTab() {
     pnInstrument = new QWidget;
     pnInstrument->setObjectName("pnInstrument");
+    // "Instument" is the program's own spelling of this caption; keep it.
     PageControl1->addTab(pnInstrument, "Instument");
     auto* row = new QHBoxLayout(pnInstrument);
     row->setSizeConstraint(QLayout::SetNoConstraint);
@@ -379,6 +432,12 @@ void TfrSonlet::resizeEvent(QResizeEvent* event) {
 }
 
 bool TfrSonlet::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusIn && IsFocusGuarded(watched) &&
+        !FocusFromUser(static_cast<QFocusEvent*>(event)->reason())) {
+        // Keys typed next would change the value: the waveform takes the focus instead.
+        Panel->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
     if (event->type() == QEvent::Resize) {
         if (watched == Panel) {
             FrameResize();
@@ -390,6 +449,8 @@ bool TfrSonlet::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TfrSonlet::SetStatus(int panel, const QString& text) { emit StatusChanged(panel, text); }
+
+void TfrSonlet::ShowStatusMessage(const QString& text) { emit StatusMessage(text); }
 
 WaveColors TfrSonlet::Colors() const {
     return {BackgroundColor, SelectionColor, AccentColor, CenterLineColor, WaveColor};

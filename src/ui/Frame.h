@@ -100,6 +100,10 @@ public:
 
     // Hands a status text to the status bar panel `panel` (0 position, 1 selection, 2 zoom).
     void SetStatus(int panel, const QString& text);
+    // A message for the whole width of the status bar, shown for a few seconds.
+    void ShowStatusMessage(const QString& text);
+    // True for the controls a mouse wheel may scroll: the sample list.
+    bool ScrollsWithWheel(const QObject* object) const;
 
     // ---- components ----
     QWidget* CoolBar1 = nullptr; // holds the main tool bar, above the waveform area
@@ -314,6 +318,7 @@ public:
 
 signals:
     void StatusChanged(int panel, const QString& text);
+    void StatusMessage(const QString& text);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -330,12 +335,14 @@ private:
     void BuildPianoTab();
     void SetLoopType(std::uint8_t type);
     void SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box, TEnvelopePanel& envelope);
-    // After a loop value changed: a full UpdateView, or only a repaint while the "Sample"
-    // tab is being filled (that refresh is already under way).
-    void LoopChanged();
+    // The selection panel's text for the current sample's marks.
+    void ShowSelectionStatus();
+    // Keeps the keyboard focus off a value control unless the user put it there.
+    void GuardFocus(QWidget& control);
+    bool IsFocusGuarded(const QObject* object) const;
 
     bool lanesSet_ = false;
-    bool showingSampleInfo_ = false;
+    std::vector<const QObject*> focusGuarded_;
     TWaveDrag drag_;
 };
 

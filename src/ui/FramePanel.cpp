@@ -2,7 +2,6 @@
 // "Instument" tabs and the keyboard drawing.
 #include "ui/EnvPanel.h"
 #include "ui/Frame.h"
-#include "ui/Saturate.h"
 #include "ui/TrackBar.h"
 
 #include <QCheckBox>
@@ -45,6 +44,8 @@ void TfrSonlet::SetPlayer(TWavePlayer* player) { Player = player; }
 void TfrSonlet::InitEditor() {
     pnMain->setFixedHeight(150);
     lanesSet_ = true;
+    // The keyboard plays the piano; it rests on the waveform until the user focuses a control.
+    Panel->setFocus(Qt::OtherFocusReason);
     RefreshInstrument();
     envVol->SetDrawLine(false);
     envPan->SetDrawLine(true);
@@ -73,11 +74,8 @@ void TfrSonlet::RefreshInstrument() {
     envVol->UpdateEnvelope();
     envPan->UpdateEnvelope();
 
-    const int fadeout = ShowTrackValue(*tbVolFadeout, inst->Fadeout);
-    lbVolFadeout->setText("Volume fadeout: " + QString::number(fadeout));
-    if (fadeout != inst->Fadeout) {
-        tbVolFadeoutChange();
-    }
+    ShowTrackValue(*tbVolFadeout, inst->Fadeout);
+    lbVolFadeout->setText("Volume fadeout: " + QString::number(inst->Fadeout));
 
     cbVEEnabled->setChecked(inst->VolEnv.Enabled != 0);
     cbVESustain->setChecked(inst->VolEnv.SustainOn != 0);
@@ -85,6 +83,7 @@ void TfrSonlet::RefreshInstrument() {
     cbPEEnabled->setChecked(inst->PanEnv.Enabled != 0);
     cbPESustain->setChecked(inst->PanEnv.SustainOn != 0);
     cbPELoop->setChecked(inst->PanEnv.LoopOn != 0);
+    SetStatus(StatusPositionPanel, QString());
     UpdateView(-1);
 }
 
@@ -109,7 +108,6 @@ void TfrSonlet::ShowSampleInfo() {
     if (s == nullptr) {
         return;
     }
-    showingSampleInfo_ = true;
     lbFormat->setText(QString(s->BytesPerSample == 1 ? "8 bit, " : "16 bit, ") +
                       (s->Format.nChannels == 1 ? "mono" : "stereo"));
     lbFreq->setText(QString::number(s->Format.nSamplesPerSec) + " Hz");
@@ -119,46 +117,31 @@ void TfrSonlet::ShowSampleInfo() {
     rbLoopForward->setChecked(s->LoopType == LoopForward);
     rbLoopPingPong->setChecked(s->LoopType == LoopPingpong);
 
-    // Each value is clamped into its bar; only a value that clamping changed is written back.
-    const int volume = ShowTrackValue(*tbVolume, s->Volume);
-    lbSampleVolume->setText("Volume: " + QString::number(volume));
-    if (volume != s->Volume) {
-        tbVolumeChange();
-    }
-    const int panning = ShowTrackValue(*tbPanning, s->Panning);
-    lbSamplePanning->setText("Panning: " + QString::number(panning));
-    if (panning != s->Panning) {
-        tbPanningChange();
-    }
-    const int finetune = ShowTrackValue(*tbFinetune, s->Finetune);
-    lbSampleFinetune->setText("Finetune: " + QString::number(finetune));
-    if (finetune != s->Finetune) {
-        tbFinetuneChange();
-    }
+    // Showing writes nothing: a value outside its bar puts the bar at the nearest bound and
+    // stays in the sample until the user moves that bar. The labels tell the sample's values.
+    ShowTrackValue(*tbVolume, s->Volume);
+    lbSampleVolume->setText("Volume: " + QString::number(s->Volume));
+    ShowTrackValue(*tbPanning, s->Panning);
+    lbSamplePanning->setText("Panning: " + QString::number(s->Panning));
+    ShowTrackValue(*tbFinetune, s->Finetune);
+    lbSampleFinetune->setText("Finetune: " + QString::number(s->Finetune));
     {
         // The box limits what it shows to its range and writes nothing back.
         const QSignalBlocker block(udTransposeSample);
         udTransposeSample->setValue(s->Transpose);
     }
 
-    const std::int32_t n = SaturateToInt32(s->NumFrames);
-    SetTrackRange(
-        *tbLoopStart, 0,
-        SaturateToInt32(static_cast<std::int64_t>(n) - 1 - SaturateToInt32(s->LoopLength)));
-    const int loopStart = ShowTrackValue(*tbLoopStart, s->LoopStart);
-    lbLoopStart->setText("Loop start: " + QString::number(loopStart));
-    if (loopStart != s->LoopStart) {
-        tbLoopStartChange();
-    }
-    SetTrackRange(
-        *tbLoopLen, 1,
-        SaturateToInt32(static_cast<std::int64_t>(n) - SaturateToInt32(s->LoopStart) - 2));
-    const int loopLength = ShowTrackValue(*tbLoopLen, s->LoopLength);
-    lbLoopLen->setText("Loop length: " + QString::number(loopLength));
-    if (loopLength != s->LoopLength) {
-        tbLoopLenChange();
-    }
-    showingSampleInfo_ = false;
+    // The bars admit every loop inside the sample, one that ends on its last frame included.
+    // A start of -1 or a length of 0 mean "no loop set" and show as the bars' lower ends.
+    const std::int64_t n = std::max<std::int64_t>(s->NumFrames, 0);
+    const std::int64_t start = std::max<std::int64_t>(s->LoopStart, 0);
+    const std::int64_t length = std::max<std::int64_t>(s->LoopLength, 0);
+    SetTrackRange(*tbLoopStart, 0, std::max<std::int64_t>(n - length, 0));
+    ShowTrackValue(*tbLoopStart, start);
+    lbLoopStart->setText("Loop start: " + QString::number(start));
+    SetTrackRange(*tbLoopLen, 1, std::max<std::int64_t>(n - start, 1));
+    ShowTrackValue(*tbLoopLen, length);
+    lbLoopLen->setText("Loop length: " + QString::number(length));
 }
 
 void TfrSonlet::LayoutPiano() {
@@ -185,14 +168,6 @@ void TfrSonlet::LayoutPiano() {
         if (IsBlackKey(i % 12)) {
             PianoKeys[static_cast<std::size_t>(i)]->raise();
         }
-    }
-}
-
-void TfrSonlet::LoopChanged() {
-    if (showingSampleInfo_) {
-        RedrawWaveforms();
-    } else {
-        UpdateView(-1);
     }
 }
 
@@ -242,7 +217,7 @@ void TfrSonlet::tbLoopStartChange() {
         s->SetLoopStart(tbLoopStart->value());
     }
     lbLoopStart->setText("Loop start: " + QString::number(s->LoopStart));
-    LoopChanged();
+    UpdateView(-1);
 }
 
 void TfrSonlet::tbLoopLenChange() {
@@ -255,7 +230,7 @@ void TfrSonlet::tbLoopLenChange() {
         s->SetLoopLength(tbLoopLen->value());
     }
     lbLoopLen->setText("Loop length: " + QString::number(tbLoopLen->value()));
-    LoopChanged();
+    UpdateView(-1);
 }
 
 void TfrSonlet::tbVolFadeoutChange() {
@@ -287,6 +262,12 @@ void TfrSonlet::SetLoopType(std::uint8_t type) {
     {
         InstrumentEditGuard guard(Instrument()->EditLock());
         s->SetLoopType(type);
+        // A loop chosen for a sample that has none yet spans the whole sample, so that the
+        // sample plays through and repeats; a loop the sample already holds stays.
+        if (type != LoopNone && s->NumFrames > 0 && (s->LoopStart < 0 || s->LoopLength < 1)) {
+            s->SetLoopStart(0);
+            s->SetLoopLength(s->NumFrames);
+        }
     }
     UpdateView(-1);
 }
@@ -354,6 +335,7 @@ void TfrSonlet::lbSamplesClick() {
         return;
     }
     inst->SetCurrentSample(row);
+    SetStatus(StatusPositionPanel, QString());
     UpdateView(-1);
 }
 
@@ -363,9 +345,10 @@ void TfrSonlet::tbSampleNewClick() {
         return;
     }
     if (inst->IsFull()) {
-        SetStatus(StatusSelectionPanel, "An instrument holds at most 16 samples.");
+        ShowStatusMessage("An instrument holds at most 16 samples.");
     }
     inst->AddSample();
+    SetStatus(StatusPositionPanel, QString());
     UpdateView(-1);
     FillSampleList();
 }
@@ -376,6 +359,7 @@ void TfrSonlet::tbSampleCutClick() {
         return;
     }
     inst->DeleteSample(-1);
+    SetStatus(StatusPositionPanel, QString());
     UpdateView(-1);
     FillSampleList();
 }

@@ -81,7 +81,18 @@ void TfrSonlet::UpdateView(std::int32_t scrollPosition) {
     RedrawWaveforms();
     SetStatus(StatusZoomPanel,
               "Zoom: " + QString::number(static_cast<std::int64_t>(ZoomFactor * 100.0)) + "%");
+    ShowSelectionStatus();
     ShowSampleInfo();
+}
+
+void TfrSonlet::ShowSelectionStatus() {
+    const TSample* s = Sample();
+    if (s == nullptr || s->MarkA < 0) {
+        SetStatus(StatusSelectionPanel, QString());
+        return;
+    }
+    SetStatus(StatusSelectionPanel,
+              "Selected: " + QString::number(s->SelStart) + "-" + QString::number(s->SelEnd));
 }
 
 void TfrSonlet::RedrawWaveforms() {
@@ -140,12 +151,6 @@ void TfrSonlet::PaintBox1MouseMove(TPaintBox& sender, const MouseInput& input) {
                                                                         : Qt::ArrowCursor);
     }
     SetStatus(StatusPositionPanel, "Position: " + QString::number(window.XToFrame(input.X) + 1));
-    if (s->MarkA < 0) {
-        SetStatus(StatusSelectionPanel, QString());
-    } else if (drag_.ButtonHeld && drag_.Target == DragTarget::Selection) {
-        SetStatus(StatusSelectionPanel,
-                  "Selected: " + QString::number(s->SelStart) + "-" + QString::number(s->SelEnd));
-    }
     if (drag_.ButtonHeld) {
         UpdateView(-1);
     }
@@ -160,10 +165,6 @@ void TfrSonlet::PaintBox1MouseUp(TPaintBox&, const MouseInput& input) {
     {
         InstrumentEditGuard guard(Instrument()->EditLock());
         drag_.Release(*s, input.X);
-    }
-    if (s->MarkA < 0) {
-        // A click cleared the selection; do not leave its range in the status bar.
-        SetStatus(StatusSelectionPanel, QString());
     }
     UpdateView(-1);
 }

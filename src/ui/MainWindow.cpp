@@ -44,6 +44,9 @@ constexpr std::uint32_t TimerInterval = 20;
 constexpr std::int32_t PianoVelocity = 100;
 constexpr int WheelNotch = 120;
 constexpr std::chrono::milliseconds FrameSettleDelay{250};
+constexpr int StatusMessageMilliseconds = 5000;
+// How long a key release waits for the press that would make it half of a repeat pair.
+constexpr std::chrono::milliseconds RepeatPairWindow{30};
 
 constexpr std::int32_t SchemeWhite = 0;
 constexpr std::int32_t SchemeBlack = 1;
@@ -202,7 +205,8 @@ void TfrmMain::BuildStatusBar() {
     StatusBar->setSizeGripEnabled(false);
     for (std::size_t i = 0; i < StatusPanels.size(); ++i) {
         auto* panel = new QLabel(StatusBar);
-        panel->setFixedWidth(StatusPanelWidths[i]);
+        // A longer text widens its panel rather than being cut.
+        panel->setMinimumWidth(StatusPanelWidths[i]);
         panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         StatusBar->addWidget(panel);
         StatusPanels[i] = panel;
@@ -212,6 +216,9 @@ void TfrmMain::BuildStatusBar() {
         if (panel >= 0 && panel < 3) {
             StatusPanels[static_cast<std::size_t>(panel)]->setText(text);
         }
+    });
+    connect(Sonlet, &TfrSonlet::StatusMessage, this, [this](const QString& text) {
+        StatusBar->showMessage(text, StatusMessageMilliseconds);
     });
 }
 
@@ -388,6 +395,7 @@ void TfrmMain::Timer1Timer() {
     close();
 }
 
+// The threaded timer is created disabled and has no work of its own: its tick does nothing.
 void TfrmMain::TimerTimer() {}
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
@@ -495,15 +503,54 @@ bool TfrmMain::KeyEventForPiano(QObject* watched, QEvent* event) {
         return false;
     }
     if (event->type() == QEvent::KeyPress) {
-        FormKeyDown(vk);
+        PianoKeyPress(vk, key->timestamp());
     } else if (!key->isAutoRepeat()) {
-        // X11 sends a release before every repeated press; only the real release ends a note.
-        FormKeyUp(vk);
+        PianoKeyRelease(vk, key->timestamp());
     }
     return false;
 }
 
-bool TfrmMain::WheelEventForZoom(QObject*, QEvent* event) {
+// A held key repeats as a release and a press. X11 gives both the same timestamp, and Qt
+// marks only the pairs whose press it already had in its queue. So a release waits a moment:
+// a press of the same key with the release's timestamp makes it a repeat and both vanish;
+// any other press of that key, or the end of the wait, lets the release through first.
+void TfrmMain::PianoKeyPress(std::uint32_t virtualKey, qulonglong timestamp) {
+    std::optional<qulonglong>& pending = pendingRelease_[virtualKey];
+    if (pending) {
+        const bool repeat = *pending == timestamp;
+        pending.reset();
+        if (repeat) {
+            return;
+        }
+        FormKeyUp(virtualKey);
+    }
+    FormKeyDown(virtualKey);
+}
+
+void TfrmMain::PianoKeyRelease(std::uint32_t virtualKey, qulonglong timestamp) {
+    std::optional<qulonglong>& pending = pendingRelease_[virtualKey];
+    if (pending) {
+        // A second release without a press between: the key is up, end the note once.
+        pending.reset();
+        FormKeyUp(virtualKey);
+        return;
+    }
+    // Without a time the release cannot be half of a pair: it ends the note at once.
+    if (timestamp == 0 || KeyToNote(virtualKey) == NoNote) {
+        FormKeyUp(virtualKey);
+        return;
+    }
+    pending = timestamp;
+    QTimer::singleShot(RepeatPairWindow, this, [this, virtualKey, timestamp] {
+        std::optional<qulonglong>& waiting = pendingRelease_[virtualKey];
+        if (waiting && *waiting == timestamp) {
+            waiting.reset();
+            FormKeyUp(virtualKey);
+        }
+    });
+}
+
+bool TfrmMain::WheelEventForZoom(QObject* watched, QEvent* event) {
     auto* wheel = static_cast<QWheelEvent*>(event);
     const WheelStamp stamp{wheel->timestamp(), wheel->globalPosition(), wheel->angleDelta()};
     if (stamp == lastWheel_) {
@@ -520,7 +567,8 @@ bool TfrmMain::WheelEventForZoom(QObject*, QEvent* event) {
         wheelRemainder_ += WheelNotch;
         FormMouseWheelDown();
     }
-    return false;
+    // The wheel zooms and changes no setting: only the sample list scrolls with it as well.
+    return !Sonlet->ScrollsWithWheel(watched);
 }
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {

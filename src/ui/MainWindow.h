@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -131,6 +132,8 @@ private:
     QString SettingsFile() const;
     void ApplyScheme(QAction& sender, std::int32_t scheme);
     bool KeyEventForPiano(QObject* watched, QEvent* event);
+    void PianoKeyPress(std::uint32_t virtualKey, qulonglong timestamp);
+    void PianoKeyRelease(std::uint32_t virtualKey, qulonglong timestamp);
     bool WheelEventForZoom(QObject* watched, QEvent* event);
     bool MatchesMenuShortcut(const QKeyEvent& event) const;
     void FitOuterSize();
@@ -151,6 +154,9 @@ private:
         bool operator==(const WheelStamp&) const = default;
     };
     WheelStamp lastWheel_;
+    // Per key: the timestamp of a release not yet passed on, while it may still turn out to
+    // be half of a repeat pair.
+    std::array<std::optional<qulonglong>, 256> pendingRelease_{};
     std::int32_t wheelRemainder_ = 0;
     // The outer size from the settings, applied once the window manager's frame is known.
     QSize pendingOuterSize_;

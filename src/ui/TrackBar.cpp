@@ -31,12 +31,9 @@ void SetTrackRange(QSlider& bar, std::int64_t minimum, std::int64_t maximum) {
     bar.setRange(lo, hi);
 }
 
-int ShowTrackValue(QSlider& bar, std::int64_t value) {
+void ShowTrackValue(QSlider& bar, std::int64_t value) {
     const QSignalBlocker block(bar);
-    const int shown =
-        SaturateToInt32(std::clamp<std::int64_t>(value, bar.minimum(), bar.maximum()));
-    bar.setValue(shown);
-    return shown;
+    bar.setValue(SaturateToInt32(std::clamp<std::int64_t>(value, bar.minimum(), bar.maximum())));
 }
 
 } // namespace sonlet

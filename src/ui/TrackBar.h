@@ -13,8 +13,8 @@ QSlider* MakeTrackBar(QWidget* parent, int minimum, int maximum, int position);
 // maximum below the current minimum is not applied, so the bar keeps a valid range.
 void SetTrackRange(QSlider& bar, std::int64_t minimum, std::int64_t maximum);
 
-// Shows a model value: clamps it into the bar's range and sets the position without
-// signalling. Returns the clamped value; the caller writes it back only when it differs.
-int ShowTrackValue(QSlider& bar, std::int64_t value);
+// Shows a model value: the bar stands at the value, or at its nearest bound when the value
+// lies outside the range. Sets the position without signalling, so nothing is written back.
+void ShowTrackValue(QSlider& bar, std::int64_t value);
 
 } // namespace sonlet

@@ -2,6 +2,8 @@
 
 #include "model/Sample.h"
 
+#include <algorithm>
+
 namespace sonlet {
 
 namespace {
@@ -43,8 +45,15 @@ bool TWaveDrag::Move(TSample& sample, const WaveWindow& window, std::int32_t x) 
     switch (Target) {
     case DragTarget::LoopStart:
         if (f < sample.LoopEndPos) {
-            // The length stays, so the whole loop moves.
-            sample.SetLoopStart(f);
+            // The length stays, so the whole loop moves, at most until it ends on the last
+            // frame.
+            const std::int64_t last =
+                sample.NumFrames - std::max<std::int64_t>(sample.LoopLength, 0);
+            const std::int64_t start = std::max<std::int64_t>(std::min(f, last), 0);
+            if (start == sample.LoopStart) {
+                return false;
+            }
+            sample.SetLoopStart(start);
             return true;
         }
         return false;

@@ -48,27 +48,45 @@ for _ in $(seq 100); do
 done
 [[ -n "$window" ]] || fail "no window titled 'Tulvo Sonlet' appeared"
 
-# Let the window settle, then give it the keyboard: without a window manager the focus
-# follows the pointer.
-sleep 1
+# Give it the keyboard: without a window manager the focus follows the pointer.
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 3))
-xdotool windowfocus "$window" || true
-sleep 0.5
+xdotool windowfocus --sync "$window" || true
 
-before=$(stat -c %s "$work/audio.raw" 2>/dev/null || echo 0)
-[[ "$before" -gt 0 ]] || fail "no audio was written before the key press"
+# until SECONDS COMMAND...: polls COMMAND every 0.1 s until it succeeds; false after SECONDS.
+until_true() {
+    local tries=$(($1 * 10))
+    shift
+    for ((; tries > 0; tries--)); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+audio_size() { stat -c %s "$work/audio.raw" 2>/dev/null || echo 0; }
+audio_started() { [[ "$(audio_size)" -gt 0 ]]; }
+until_true 20 audio_started || fail "no audio was written before the key press"
+before=$(audio_size)
+
+# True when the bytes on standard input are not all zero (reads them all: no broken pipe).
+nonzero() {
+    local lines
+    lines=$(od -An -v -tx1 | grep -c '[1-9a-f]' || true)
+    [[ "$lines" -gt 0 ]]
+}
+note_heard() { tail -c +$((before + 1)) "$work/audio.raw" | nonzero; }
 xdotool keydown q
-sleep 0.5
+until_true 20 note_heard || fail "the key press left no sound in the output"
 xdotool keyup q
-sleep 0.5
 
-# File > Exit: open the File menu, Up selects its last item, Return runs it.
-xdotool mousemove $((X + 20)) $((Y + 9)) click 1
-sleep 0.5
-xdotool key Up
-sleep 0.2
-xdotool key Return
+# File > Exit from the keyboard: Alt enters the menu bar, Return opens its first menu (File),
+# and once that menu is up, Up selects its last item and Return runs it.
+visible_windows() { xdotool search --onlyvisible --pid "$pid" 2>/dev/null | wc -l; }
+windows_before=$(visible_windows)
+menu_open() { [[ "$(visible_windows)" -gt "$windows_before" ]]; }
+xdotool key alt Return
+until_true 10 menu_open || fail "the File menu did not open from the keyboard"
+xdotool key Up Return
 
 for _ in $(seq 200); do
     kill -0 "$pid" 2>/dev/null || break
@@ -82,14 +100,7 @@ wait "$pid" || status=$?
 pid=""
 [[ "$status" -eq 0 ]] || fail "the program ended with status $status"
 
-# True when the bytes on standard input are not all zero (reads them all: no broken pipe).
-nonzero() {
-    local lines
-    lines=$(od -An -v -tx1 | grep -c '[1-9a-f]' || true)
-    [[ "$lines" -gt 0 ]]
-}
 head -c "$before" "$work/audio.raw" | nonzero && fail "the output was not silent before the key press"
-tail -c +$((before + 1)) "$work/audio.raw" | nonzero || fail "the key press left no sound in the output"
 
 ini="$XDG_CONFIG_HOME/Sonlet/sonlet.ini"
 [[ -f "$ini" ]] || fail "$ini was not written"

@@ -71,7 +71,11 @@ private slots:
     }
 
     void selectionDragsInEitherLaneSelectTheSameFrames() {
-        ShownFrame f([](TInstrument& inst) { AddSample(inst, 8001, 2); });
+        ShownFrame f([](TInstrument& inst) {
+            AddSample(inst, 8001, 2);
+            AddSample(inst, 100);
+            inst.SetCurrentSample(0);
+        });
         QSignalSpy status(&f.frame, &TfrSonlet::StatusChanged);
         TSample& s = f.Sample();
         // 10 frames a column: XToFrame(x) = 10 x.
@@ -81,6 +85,12 @@ private slots:
         QCOMPARE(s.SelStart, 2000);
         QCOMPARE(s.SelEnd, 5000);
         QCOMPARE(LastStatus(status, StatusPositionPanel), QString("Position: 2001"));
+        QCOMPARE(LastStatus(status, StatusSelectionPanel), QString("Selected: 2000-5000"));
+        // The status texts follow the sample shown, not the mouse's last visit.
+        f.frame.lbSamples->setCurrentRow(1);
+        QCOMPARE(LastStatus(status, StatusSelectionPanel), QString());
+        QCOMPARE(LastStatus(status, StatusPositionPanel), QString());
+        f.frame.lbSamples->setCurrentRow(0);
         QCOMPARE(LastStatus(status, StatusSelectionPanel), QString("Selected: 2000-5000"));
 
         Drag(*f.frame.PaintBox1, {100, 20}, {2000, 20}); // dragged out past the right edge
@@ -132,12 +142,14 @@ private slots:
         QCOMPARE(s.LoopLength, 3500);
         Release(lane, {140, 5});
 
-        // A start dragged beyond N - 1 - L is pulled back by the property panel at once.
-        // The loop then still ends inside the sample, one frame shorter (N - S - 2).
+        // A start dragged further than the length allows stops where the loop ends on the
+        // last frame, and the property panel keeps that loop as it is.
         Press(lane, {150, 5});
         Move(lane, {470, 5});
-        QCOMPARE(s.LoopStart, 8001 - 1 - 3500);
-        QCOMPARE(s.LoopLength, 8001 - s.LoopStart - 2);
+        QCOMPARE(s.LoopStart, 8001 - 3500);
+        QCOMPARE(s.LoopLength, 3500);
+        QCOMPARE(s.LoopEndPos, 8000);
+        QCOMPARE(f.frame.tbLoopStart->value(), 8001 - 3500);
         Release(lane, {470, 5});
     }
 
@@ -202,8 +214,8 @@ private slots:
         f.frame.tbSampleNewClick(); // an empty sample becomes current
         QCOMPARE(ZoomFactor, 8.0);  // the zoom is program-wide and stays
         QCOMPARE(f.frame.lbNumFrames->text(), QString("0 frames"));
-        QCOMPARE(f.Sample().LoopStart, 0);
-        QCOMPARE(f.Sample().LoopLength, 1);
+        QCOMPARE(f.Sample().LoopStart, -1); // showing it set no loop
+        QCOMPARE(f.Sample().LoopLength, 0);
         QVERIFY(f.frame.ScrollBar->maximum() >= f.frame.ScrollBar->minimum());
         QCOMPARE(f.frame.XToFrame(400), 0);
         QVERIFY(!f.frame.PaintBox1->grab().isNull());

@@ -2,13 +2,19 @@
 #include "support/widgets/ThreadedTimer.h"
 
 #include <QActionGroup>
+#include <QCheckBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
 #include <QSettings>
+#include <QSlider>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
@@ -51,7 +57,7 @@ protected:
     void Focus(QWidget& control) {
         window->activateWindow();
         QApplication::setActiveWindow(window.get());
-        control.setFocus(Qt::OtherFocusReason);
+        control.setFocus(Qt::MouseFocusReason);
         ASSERT_TRUE(ProcessEventsUntil([&] {
             QWidget* focus = QApplication::focusWidget();
             return focus == &control || (focus != nullptr && control.focusProxy() == focus);
@@ -74,16 +80,22 @@ protected:
         QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, text, true);
         QApplication::sendEvent(&KeyTarget(), &down);
     }
+    // A key event as the window system sends it, with its time in milliseconds.
+    void SendKey(QEvent::Type type, Qt::Key key, const QString& text, qulonglong timestamp) {
+        QKeyEvent event(type, key, Qt::NoModifier, text);
+        event.setTimestamp(timestamp);
+        QApplication::sendEvent(&KeyTarget(), &event);
+    }
     NoteCount Piano(int note) { return CountNotes(*window->Player, window->Instrument, note); }
     NoteCount Frame(int note) { return CountNotes(*window->Player, window->Sonlet->Slot, note); }
 
-    void Wheel(int angle, qulonglong timestamp) {
-        QWidget& lane = *window->Sonlet->PaintBox1;
+    void Wheel(int angle, qulonglong timestamp, QWidget* over = nullptr) {
+        QWidget& target = over != nullptr ? *over : *window->Sonlet->PaintBox1;
         const QPointF at(10, 10);
-        QWheelEvent event(at, lane.mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+        QWheelEvent event(at, target.mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
         event.setTimestamp(timestamp);
-        QApplication::sendEvent(&lane, &event);
+        QApplication::sendEvent(&target, &event);
     }
 
     void WriteSettings(const std::string& text) {
@@ -143,6 +155,14 @@ TEST_F(MainWindowTest, StatusBarHasFivePanelsAndShowsTheViewTexts) {
     EXPECT_EQ(w.StatusPanels[2]->text(), "Zoom: 200%");
     w.Sonlet->SetStatus(0, "Position: 5");
     EXPECT_EQ(w.StatusPanels[0]->text(), "Position: 5");
+
+    // A message longer than a panel gets the whole bar.
+    for (int i = 0; i < 16; ++i) {
+        w.Sonlet->tbSampleNew->trigger();
+    }
+    const QString full = "An instrument holds at most 16 samples.";
+    EXPECT_EQ(w.StatusBar->currentMessage(), full);
+    EXPECT_GE(w.StatusBar->width(), w.StatusBar->fontMetrics().horizontalAdvance(full));
 }
 
 TEST_F(MainWindowTest, PianoKeySendsOneNoteOnPerPressAndIgnoresAutoRepeat) {
@@ -171,6 +191,31 @@ TEST_F(MainWindowTest, PianoKeySendsOneNoteOnPerPressAndIgnoresAutoRepeat) {
     // The frame's slot is a different slot: its Stop leaves the piano's notes alone.
     window->Sonlet->mniStop->trigger();
     EXPECT_EQ(Piano(60).held, 1);
+}
+
+// Under X11 a held key repeats as a release and a press with one timestamp, and Qt marks
+// only some of those pairs as repeats.
+TEST_F(MainWindowTest, UnmarkedRepeatPairsOfAHeldKeyNeitherEndNorRestartTheNote) {
+    MakeWindow();
+    Focus(*window->Sonlet->Panel);
+    SendKey(QEvent::KeyPress, Qt::Key_Q, "q", 1000);
+    for (qulonglong t = 1500; t <= 1700; t += 100) {
+        SendKey(QEvent::KeyRelease, Qt::Key_Q, "q", t);
+        SendKey(QEvent::KeyPress, Qt::Key_Q, "q", t);
+    }
+    ASSERT_FALSE(ProcessEventsUntil([&] { return Piano(60).released > 0; }, 200));
+    EXPECT_EQ(Piano(60).held, 1);
+
+    // The real release ends the note; a quick new press (another time) plays a new one.
+    SendKey(QEvent::KeyRelease, Qt::Key_Q, "q", 2000);
+    EXPECT_TRUE(ProcessEventsUntil([&] { return Piano(60).released == 1; }));
+    EXPECT_EQ(Piano(60).held, 0);
+    SendKey(QEvent::KeyPress, Qt::Key_Q, "q", 3000);
+    SendKey(QEvent::KeyRelease, Qt::Key_Q, "q", 3050);
+    SendKey(QEvent::KeyPress, Qt::Key_Q, "q", 3060);
+    EXPECT_EQ(Piano(60).held, 1);
+    EXPECT_EQ(Piano(60).released, 2);
+    EXPECT_TRUE(window->HeldKeys['Q']);
 }
 
 TEST_F(MainWindowTest, TwoKeysOfOneNoteGiveTwoVoicesAndAMissedReleaseIsCaughtUp) {
@@ -209,6 +254,44 @@ TEST_F(MainWindowTest, PianoKeysStillReachTheFocusedControl) {
     for (int note = 48; note <= 79; ++note) {
         EXPECT_EQ(Piano(note).held, 0) << note;
     }
+}
+
+// The digit row plays notes: it must not type into a value the user did not focus, nor
+// pick a sample in the list.
+TEST_F(MainWindowTest, FocusComesToValueControlsOnlyFromTheUser) {
+    MakeWindow();
+    TfrSonlet& frame = *window->Sonlet;
+    window->activateWindow();
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == frame.Panel; }));
+
+    frame.PageControl1->setCurrentWidget(frame.pnInstrument);
+    Focus(*frame.cbVEEnabled);
+    QTabBar& tabs = *frame.PageControl1->tabBar();
+    QTest::mouseClick(&tabs, Qt::LeftButton, Qt::NoModifier, tabs.tabRect(0).center());
+    ASSERT_EQ(frame.PageControl1->currentWidget(), frame.pnSample);
+    EXPECT_EQ(QApplication::focusWidget(), frame.Panel);
+    for (Qt::Key key : {Qt::Key_2, Qt::Key_3, Qt::Key_5}) {
+        QTest::keyClick(&KeyTarget(), key);
+    }
+    EXPECT_EQ(frame.Sample()->Transpose, 0);
+
+    // Coming back to the window does not put the focus back into the box.
+    Focus(*frame.udTransposeSample);
+    QApplication::setActiveWindow(nullptr);
+    QApplication::setActiveWindow(window.get());
+    ASSERT_TRUE(ProcessEventsUntil([&] { return QApplication::focusWidget() == frame.Panel; }));
+
+    // The sample list takes arrow keys, not typed digits.
+    frame.tbSampleNew->trigger();
+    frame.tbSampleNew->trigger();
+    frame.lbSamples->setCurrentRow(0);
+    Focus(*frame.lbSamples);
+    QTest::keyClick(&KeyTarget(), Qt::Key_2);
+    QTest::keyClick(&KeyTarget(), Qt::Key_3);
+    EXPECT_EQ(frame.Instrument()->CurrentIndex, 0);
+    QTest::keyClick(&KeyTarget(), Qt::Key_Down);
+    EXPECT_EQ(frame.Instrument()->CurrentIndex, 1);
 }
 
 TEST_F(MainWindowTest, EditShortcutsAreTakenByTheMenuAndDoNothing) {
@@ -292,6 +375,18 @@ TEST_F(MainWindowTest, TwoWheelNotchesMakeOneZoomStepAndOppositeNotchesCancel) {
     Wheel(-60, 8);
     Wheel(-120, 9);
     EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
+
+    // Over a control the wheel zooms all the same and leaves the control's value alone.
+    TfrSonlet& frame = *window->Sonlet;
+    const int volume = frame.tbVolume->value();
+    Wheel(120, 10, frame.tbVolume);
+    Wheel(120, 11, frame.tbVolume);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 4.0);
+    EXPECT_EQ(frame.tbVolume->value(), volume);
+    EXPECT_EQ(frame.Sample()->Volume, volume);
+    Wheel(120, 12, frame.udTransposeSample);
+    Wheel(120, 13, frame.udTransposeSample);
+    EXPECT_EQ(frame.Sample()->Transpose, 0);
 }
 
 TEST_F(MainWindowTest, ColorSchemesSetTheFramesColorsAndCheckOneItem) {

@@ -10,6 +10,8 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <cerrno>
+#include <cstring>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -20,11 +22,25 @@ namespace fs = std::filesystem;
 
 #ifdef _WIN32
 
-bool FileRemover::RemoveFile(const std::string& path) { return ::DeleteFileA(path.c_str()) != 0; }
+bool FileRemover::RemoveFile(const std::string& path) {
+    if (::DeleteFileA(path.c_str()) != 0) {
+        return true;
+    }
+    lastError_ = static_cast<int>(::GetLastError());
+    return false;
+}
 
 bool FileRemover::RemoveFolder(const std::string& path) {
-    return ::RemoveDirectoryA(path.c_str()) != 0;
+    if (::RemoveDirectoryA(path.c_str()) != 0) {
+        return true;
+    }
+    lastError_ = static_cast<int>(::GetLastError());
+    return false;
 }
+
+bool IsDeniedError(int) { return false; }
+
+std::string ErrorText(int error) { return "error " + std::to_string(error); }
 
 bool FileExists(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
@@ -37,7 +53,7 @@ bool FolderExists(const std::string& path) {
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-static bool IsLink(const std::string& path) {
+bool IsLink(const std::string& path) {
     const DWORD attributes = ::GetFileAttributesA(StripTrailingSlash(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES &&
            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -45,9 +61,25 @@ static bool IsLink(const std::string& path) {
 
 #else
 
-bool FileRemover::RemoveFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool FileRemover::RemoveFile(const std::string& path) {
+    if (::unlink(path.c_str()) == 0) {
+        return true;
+    }
+    lastError_ = errno;
+    return false;
+}
 
-bool FileRemover::RemoveFolder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool FileRemover::RemoveFolder(const std::string& path) {
+    if (::rmdir(path.c_str()) == 0) {
+        return true;
+    }
+    lastError_ = errno;
+    return false;
+}
+
+bool IsDeniedError(int error) { return error == EACCES || error == EPERM || error == EROFS; }
+
+std::string ErrorText(int error) { return std::strerror(error); }
 
 bool FileExists(const std::string& path) {
     struct stat st {};
@@ -61,7 +93,7 @@ bool FolderExists(const std::string& path) {
     return ::lstat(bare.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-static bool IsLink(const std::string& path) {
+bool IsLink(const std::string& path) {
     struct stat st {};
     const std::string bare = path.size() > 1 ? StripTrailingSlash(path) : path;
     return ::lstat(bare.c_str(), &st) == 0 && S_ISLNK(st.st_mode);

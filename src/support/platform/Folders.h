@@ -14,7 +14,21 @@ public:
     virtual bool RemoveFile(const std::string& path);
     // Removes an empty folder; false on failure.
     virtual bool RemoveFolder(const std::string& path);
+
+    // The system's error code of the last failed removal (errno, or GetLastError on Windows).
+    int LastError() const { return lastError_; }
+
+protected:
+    int lastError_ = 0;
 };
+
+// True when a removal failed with this error for lack of rights or on a read-only file
+// system: a retry by the same user cannot succeed. Always false on Windows, where a running
+// or open file gives the same error as missing rights.
+bool IsDeniedError(int error);
+
+// The system's text for an error code of LastError.
+std::string ErrorText(int error);
 
 // The remover that asks the file system.
 FileRemover& SystemFileRemover();
@@ -24,6 +38,9 @@ bool FileExists(const std::string& path);
 
 // True for a folder at path (a trailing separator allowed), false for a link to one.
 bool FolderExists(const std::string& path);
+
+// True for a symbolic link (or, on Windows, a junction) at path, whatever it points to.
+bool IsLink(const std::string& path);
 
 // True when the folder holds no entry, and also when it cannot be listed (it does not exist).
 bool IsFolderEmpty(const std::string& folder);

@@ -6,10 +6,13 @@
 #include "support/platform/TextFile.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <optional>
 #include <vector>
 
 namespace sonlet {
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -18,6 +21,14 @@ constexpr std::string_view DeleteFileValue = "Delete Sonlet file ";
 
 // An install list holds one line per installed file; anything larger is not one.
 constexpr std::int64_t MaxInstallListSize = 16 * 1024 * 1024;
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+    return c == '/' || c == '\\';
+#else
+    return c == '/';
+#endif
+}
 
 std::size_t LastSeparator(std::string_view path) {
 #ifdef _WIN32
@@ -78,39 +89,151 @@ void CancelPendingDeletions(const InstallContext& context) {
     context.runOnce.Update(!key->ValueNames().empty());
 }
 
-// The install list's entries that stay behind, in the list's own form.
-std::vector<std::string> DeleteListedFiles(const InstallContext& context,
-                                           const std::string& programFolder,
-                                           const std::vector<std::string>& lines) {
-    std::vector<std::string> leftOver;
-    const std::string programName = LowerCase(BareFileName(context.programFile));
-    for (const std::string& line : lines) {
-        if (NamesFolder(line) || LowerCase(line) == programName) {
-            continue;
-        }
-        const std::string path = programFolder + line;
-        if (FileExists(path) && !context.files.RemoveFile(path)) {
-            leftOver.push_back(line);
-        }
+// One line of the install list and the path it names, "." and ".." resolved.
+struct ListedPath {
+    std::string line;
+    std::string path;
+    bool isFolder = false;
+};
+
+// The install prefix with a final separator: nothing outside it is ours to delete.
+std::string InstallTree(const std::string& programFolder) {
+    std::string tree =
+        fs::path(programFolder + SONLET_PREFIX_FROM_PROGRAM).lexically_normal().string();
+    if (tree.empty() || !IsSeparator(tree.back())) {
+        tree += PathSeparator;
     }
-    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-        if (!NamesFolder(*it)) {
-            continue;
-        }
-        // A folder that is gone already is not left over; one that still holds entries stays.
-        const std::string folder = programFolder + StripTrailingSlash(*it);
-        if (FolderExists(folder) && IsFolderEmpty(folder) && !context.files.RemoveFolder(folder)) {
-            leftOver.push_back(*it);
-        }
-    }
-    std::stable_sort(
-        leftOver.begin(), leftOver.end(),
-        [](const std::string& a, const std::string& b) { return LowerCase(a) < LowerCase(b); });
-    return leftOver;
+    return tree;
 }
 
-void ScheduleDeletions(const InstallContext& context, const std::string& programFolder,
-                       const std::vector<std::string>& leftOver) {
+// True when a folder on the way from tree down to path (path itself not included) is a
+// symbolic link: the path would then lead wherever the link points.
+bool PassesThroughLink(const std::string& tree, const std::string& path) {
+    for (std::size_t at = tree.size(); at < path.size(); ++at) {
+        if (IsSeparator(path[at]) && IsLink(path.substr(0, at))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The lines that name a path inside the install tree; the others are dropped, so that a
+// damaged or tampered list cannot reach files of anybody else.
+std::vector<ListedPath> ResolveList(const std::string& programFolder,
+                                    const std::vector<std::string>& lines) {
+    const std::string tree = InstallTree(programFolder);
+    std::vector<ListedPath> listed;
+    for (const std::string& line : lines) {
+        const bool isFolder = NamesFolder(line);
+        std::string path = fs::path(programFolder + (isFolder ? StripTrailingSlash(line) : line))
+                               .lexically_normal()
+                               .string();
+        while (path.size() > 1 && IsSeparator(path.back())) {
+            path.pop_back();
+        }
+        if (path.size() <= tree.size() || !path.starts_with(tree) ||
+            PassesThroughLink(tree, path)) {
+            continue;
+        }
+        listed.push_back({line, std::move(path), isFolder});
+    }
+    return listed;
+}
+
+// True when the folder's one entry is the program file, whose deletion the run-once values
+// take care of.
+bool HoldsOnlyProgram(const std::string& folder, const std::string& programFile) {
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec || it == fs::directory_iterator()) {
+        return false;
+    }
+    const bool isProgram =
+        it->path().lexically_normal() == fs::path(programFile).lexically_normal();
+    return isProgram && it.increment(ec) == fs::directory_iterator() && !ec;
+}
+
+// What the deletions of the install list left behind.
+struct Remains {
+    // Left to the run-once values, in the order of their numbers.
+    std::vector<ListedPath> leftOver;
+    // Refused for lack of rights: a later run as the same user would fail again.
+    std::vector<std::string> denied;
+};
+
+// Deletes the listed files, then the listed folders last to first. The list itself goes after
+// the other files, and only when none was refused: a run with the rights needs it again.
+Remains DeleteListedFiles(const InstallContext& context, const std::string& programFolder,
+                          const std::vector<std::string>& lines) {
+    Remains remains;
+    const std::vector<ListedPath> listed = ResolveList(programFolder, lines);
+    const std::string programName = LowerCase(BareFileName(context.programFile));
+    const std::string programPath = fs::path(context.programFile).lexically_normal().string();
+    const std::string listPath =
+        fs::path(programFolder + std::string(InstallListName)).lexically_normal().string();
+    const auto failed = [&](const ListedPath& entry) {
+        if (IsDeniedError(context.files.LastError())) {
+            remains.denied.push_back(entry.path);
+        } else {
+            remains.leftOver.push_back(entry);
+        }
+    };
+    const auto deleteFile = [&](const ListedPath& entry) {
+        if (FileExists(entry.path) && !context.files.RemoveFile(entry.path)) {
+            failed(entry);
+        }
+    };
+    std::optional<ListedPath> list;
+    for (const ListedPath& entry : listed) {
+        if (entry.isFolder || LowerCase(entry.line) == programName || entry.path == programPath) {
+            continue;
+        }
+        if (entry.path == listPath) {
+            list = entry;
+            continue;
+        }
+        deleteFile(entry);
+    }
+    if (list && remains.denied.empty()) {
+        deleteFile(*list);
+    }
+    for (auto it = listed.rbegin(); it != listed.rend(); ++it) {
+        if (!it->isFolder || !FolderExists(it->path)) {
+            continue;
+        }
+        // A folder that still holds entries stays, unless only the program keeps it: then it
+        // goes at the next login, right after the program.
+        if (HoldsOnlyProgram(it->path, context.programFile)) {
+            remains.leftOver.push_back(*it);
+        } else if (IsFolderEmpty(it->path) && !context.files.RemoveFolder(it->path)) {
+            failed(*it);
+        }
+    }
+    std::stable_sort(remains.leftOver.begin(), remains.leftOver.end(),
+                     [](const ListedPath& a, const ListedPath& b) {
+                         return LowerCase(a.line) < LowerCase(b.line);
+                     });
+    return remains;
+}
+
+// The error of an uninstall refused for lack of rights: the first few paths, then a count,
+// and how to run it with the rights.
+std::string DeniedMessage(const InstallContext& context, const std::string& programFolder,
+                          const std::vector<std::string>& denied) {
+    constexpr std::size_t Shown = 5;
+    std::string text = "Sonlet was not removed. You may not delete these files and folders:\r\n";
+    for (std::size_t i = 0; i < denied.size() && i < Shown; ++i) {
+        text += "    " + denied[i] + "\r\n";
+    }
+    if (denied.size() > Shown) {
+        text += "    and " + std::to_string(denied.size() - Shown) + " more\r\n";
+    }
+    text += "\r\nThe uninstall must be run by a user who may change " + InstallTree(programFolder) +
+            ", for example:\r\n    sudo " + context.programFile + " /uninstall";
+    return text;
+}
+
+void ScheduleDeletions(const InstallContext& context, const std::vector<ListedPath>& leftOver) {
     auto key = context.registry.OpenKey(RegistryRoot::LocalMachine, RunOnceKeyPath);
     if (!key) {
         throw RegistryError(FailedToSetDataMessage(DeleteProgramValue));
@@ -119,7 +242,9 @@ void ScheduleDeletions(const InstallContext& context, const std::string& program
         key->WriteString(DeleteProgramValue, DeleteCommand(context.programFile));
         for (std::size_t n = 0; n < leftOver.size(); ++n) {
             key->WriteString(std::string(DeleteFileValue) + std::to_string(n),
-                             DeleteCommand(programFolder + leftOver[n]));
+                             DeleteCommand(leftOver[n].path + (leftOver[n].isFolder
+                                                                   ? std::string(1, PathSeparator)
+                                                                   : std::string())));
         }
     } catch (const RegistryError&) {
         context.runOnce.Update(!key->ValueNames().empty());
@@ -150,7 +275,7 @@ void RegisterInstallation(const InstallContext& context) {
     CancelPendingDeletions(context);
 }
 
-void Uninstall(const InstallContext& context) {
+UninstallResult Uninstall(const InstallContext& context) {
     if (const std::string desktop = GetShellFolder("Desktop"); !desktop.empty()) {
         RemoveShortcuts(context.files, desktop);
     }
@@ -175,13 +300,21 @@ void Uninstall(const InstallContext& context) {
         if (!programFolder.empty() && context.openFolder) {
             context.openFolder(programFolder);
         }
-        return;
+        return UninstallResult::ListMissing;
     }
     context.runOnce.Prepare();
-    const std::vector<std::string> leftOver = DeleteListedFiles(context, programFolder, *lines);
-    ScheduleDeletions(context, programFolder, leftOver);
+    const Remains remains = DeleteListedFiles(context, programFolder, *lines);
+    if (!remains.denied.empty()) {
+        // Nothing is scheduled and the entry stays: the uninstall is to be run again.
+        auto key = context.registry.OpenKey(RegistryRoot::LocalMachine, RunOnceKeyPath);
+        context.runOnce.Update(key && !key->ValueNames().empty());
+        ShowError(DeniedMessage(context, programFolder, remains.denied), MessageIcon::Error);
+        return UninstallResult::NotPermitted;
+    }
+    ScheduleDeletions(context, remains.leftOver);
     context.registry.DeleteKey(RegistryRoot::LocalMachine, UninstallKeyPath);
     ShowMessage("Uninstall complete.");
+    return UninstallResult::Complete;
 }
 
 bool HasUninstallSwitch(int argc, const char* const* argv) {
@@ -193,12 +326,11 @@ int RunUninstallCommand(const InstallContext& context) {
         return 0;
     }
     try {
-        Uninstall(context);
+        return Uninstall(context) == UninstallResult::NotPermitted ? 1 : 0;
     } catch (const RegistryError& error) {
         ShowError(error.what());
         return 1;
     }
-    return 0;
 }
 
 } // namespace sonlet

@@ -36,20 +36,33 @@ struct InstallContext {
 // left for the next login. Never fails: the editor must start whatever the registry says.
 void RegisterInstallation(const InstallContext& context = {});
 
+enum class UninstallResult {
+    // Removed, or left to the run-once values; the entry is gone.
+    Complete,
+    // No install list: the program folder was shown, nothing else changed.
+    ListMissing,
+    // Some deletions were refused for lack of rights: the entry stays, nothing is scheduled,
+    // and the error named them and how to run the uninstall with the rights.
+    NotPermitted,
+};
+
 // Removes the shortcuts and the files of "install.txt" in the program folder, leaves what
 // resists (the program file itself above all) to the run-once values and removes the entry.
+// Lines that lead out of the install prefix, or through a link to a folder, are skipped.
 // Ends with a message box. Throws RegistryError when a run-once value cannot be written.
-void Uninstall(const InstallContext& context = {});
+UninstallResult Uninstall(const InstallContext& context = {});
 
-// The start, before the GUI: RegisterInstallation, then HasUninstallSwitch on the arguments as
-// given; when it is there, RunUninstallCommand once message boxes can be shown, and the end.
+// The start, before the GUI: HasUninstallSwitch on the arguments as given; with the switch and
+// no display, a terminal to ask on is needed, else the program ends at once, changing nothing.
+// Then RegisterInstallation; with the switch, RunUninstallCommand (in message boxes, or on the
+// terminal), and the end.
 
 // True when the first argument, in any case, is "/uninstall".
 bool HasUninstallSwitch(int argc, const char* const* argv);
 
 // The "/uninstall" command: asks "Are you sure to remove Sonlet?" and uninstalls on Yes.
-// Returns the program's exit code: 1 when a run-once value could not be written (the error
-// has been shown), else 0.
+// Returns the program's exit code: 1 when a run-once value could not be written or the rights
+// were missing (the error has been shown), else 0.
 int RunUninstallCommand(const InstallContext& context = {});
 
 } // namespace sonlet

@@ -61,7 +61,7 @@ RunOncePaths UserRunOncePaths(const std::string& programFile) {
     RunOncePaths paths;
     const std::string programFolder = FolderPart(programFile);
     if (!programFolder.empty()) {
-        paths.installedExecutor = programFolder + SONLET_RUNONCE_FROM_PROGRAM;
+        paths.installedExecutor = programFolder + std::string(ExecutorName);
     }
     if (const std::string data = UserDataFolder(); !data.empty()) {
         paths.stagedExecutor = JoinPath(JoinPath(data, "sonlet"), ExecutorName);
@@ -128,6 +128,17 @@ RunOnceHost& SystemRunOnce() {
     return host;
 }
 
+namespace {
+
+// The executor runs from the login session, whose log keeps its standard error: every
+// deletion that fails is told there, since nobody watches for it otherwise.
+void TellFailure(const std::string& path, const FileRemover& remover) {
+    std::fprintf(stderr, "sonlet-runonce: cannot delete %s: %s\n", path.c_str(),
+                 ErrorText(remover.LastError()).c_str());
+}
+
+} // namespace
+
 std::size_t RunPendingCommands(Registry& registry, const RunOncePaths& paths,
                                FileRemover& remover) {
     std::size_t left = 0;
@@ -145,7 +156,9 @@ std::size_t RunPendingCommands(Registry& registry, const RunOncePaths& paths,
                     folders.push_back({name, StripTrailingSlash(target)});
                     continue;
                 }
-                remover.RemoveFile(target);
+                if (FileExists(target) && !remover.RemoveFile(target)) {
+                    TellFailure(target, remover);
+                }
             } else {
                 std::fprintf(stderr, "sonlet-runonce: not run: %s\n", command.c_str());
             }
@@ -156,7 +169,9 @@ std::size_t RunPendingCommands(Registry& registry, const RunOncePaths& paths,
             return a.folder.size() > b.folder.size();
         });
         for (const Pending& folder : folders) {
-            remover.RemoveFolder(folder.folder);
+            if (!remover.RemoveFolder(folder.folder)) {
+                TellFailure(folder.folder, remover);
+            }
             key->DeleteValue(folder.name);
         }
         left = key->ValueNames().size();

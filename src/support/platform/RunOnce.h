@@ -40,8 +40,8 @@ struct RunOncePaths {
 };
 
 // stagedExecutor is $XDG_DATA_HOME/sonlet/sonlet-runonce, autostartEntry
-// $XDG_CONFIG_HOME/autostart/sonlet-runonce.desktop; installedExecutor lies at a fixed place
-// relative to the program file (empty for an empty programFile).
+// $XDG_CONFIG_HOME/autostart/sonlet-runonce.desktop; installedExecutor lies beside the program
+// file (empty for an empty programFile).
 RunOncePaths UserRunOncePaths(const std::string& programFile);
 
 // Prepare copies the installed executor to its staged place; Update writes the autostart
@@ -60,9 +60,10 @@ private:
 
 // The executor's work: carries out every run-once value of the "command.com /c del PATH"
 // form (files first, then folders, deepest first, each removed when empty) and removes each
-// value after running it. Any other value is removed without being run: nothing is ever
-// handed to a shell. When no value is left, the autostart entry and the staged executor go.
-// Returns the number of values left (added by someone else meanwhile).
+// value after running it; a deletion that fails is told on standard error and not tried again.
+// Any other value is removed without being run: nothing is ever handed to a shell. When no value is
+// left, the autostart entry and the staged executor go. Returns the number of values left (added by
+// someone else meanwhile).
 std::size_t RunPendingCommands(Registry& registry, const RunOncePaths& paths,
                                FileRemover& remover = SystemFileRemover());
 

@@ -1,33 +1,13 @@
 #include "support/platform/TextFile.h"
 
+#include "support/AtomicFile.h"
 #include "support/FileIO.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <span>
 
-#ifndef _WIN32
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 namespace sonlet {
-
-namespace {
-
-// Makes a rename in folder durable (on Windows the rename itself is).
-void SyncFolder([[maybe_unused]] const std::filesystem::path& folder) {
-#ifndef _WIN32
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-#endif
-}
-
-} // namespace
 
 FileText ReadWholeFile(const std::string& path, std::int64_t maxSize) {
     FileHandle file = OpenForRead(path);
@@ -62,24 +42,11 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 }
 
 bool ReplaceFile(const std::string& path, std::string_view text) {
-    const std::filesystem::path target(path);
     std::error_code ec;
-    std::filesystem::create_directories(target.parent_path(), ec);
-    const std::string temporary = path + ".new";
-    FileHandle out = CreateForWrite(temporary);
-    if (!out.IsValid()) {
-        return false;
-    }
-    const bool written = out.Write(std::as_bytes(std::span(text))) && out.Sync() && out.Close();
-    if (written) {
-        std::filesystem::rename(temporary, target, ec);
-    }
-    if (!written || ec) {
-        std::remove(temporary.c_str());
-        return false;
-    }
-    SyncFolder(target.parent_path());
-    return true;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    AtomicFileWriter writer(path);
+    return writer.IsOpen() && writer.File().Write(std::as_bytes(std::span(text))) &&
+           writer.Commit();
 }
 
 } // namespace sonlet

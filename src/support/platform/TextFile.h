@@ -23,8 +23,8 @@ FileText ReadWholeFile(const std::string& path, std::int64_t maxSize);
 // The lines of text without their "\n" or "\r\n"; a last line without an end counts.
 std::vector<std::string_view> SplitLines(std::string_view text);
 
-// Writes text to a synced temporary beside path and renames it over path, creating the
-// folder first, so a crash leaves the old file or the new one and never half of one.
+// Writes text through an AtomicFileWriter, creating the folder first, so a crash leaves the
+// old file or the new one and never half of one.
 bool ReplaceFile(const std::string& path, std::string_view text);
 
 } // namespace sonlet

@@ -1,5 +1,7 @@
 #include "support/widgets/About.h"
 
+#include "support/Version.h"
+
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -23,9 +25,7 @@ QLabel* PlaceLabel(QWidget* parent, int x, int y, int width) {
 
 } // namespace
 
-QIcon ProgramIcon() {
-    return QIcon(":/sonlet/sonlet-256.png");
-}
+QIcon ProgramIcon() { return QIcon(":/sonlet/sonlet-256.png"); }
 
 TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
     setWindowTitle("About");
@@ -76,7 +76,8 @@ TAboutBox::TAboutBox(QWidget* parent) : QDialog(parent) {
 
 void TAboutBox::FormCreate() {
     ProductName->setText("Sonlet");
-    lbVersion->setText("Version: 0.9.1");
+    lbVersion->setText(QStringLiteral("Version: ") +
+                       QString::fromLatin1(ProgramVersion.data(), ProgramVersion.size()));
     Label1->setText("https://sonlet.tulvo.org");
 }
 

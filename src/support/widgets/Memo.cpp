@@ -66,9 +66,7 @@ void TfrmMemo::TraceLine(std::string_view text) {
     StatusBar->showMessage(line);
 }
 
-void TfrmMemo::ToolButton1Click() {
-    Trace->clear();
-}
+void TfrmMemo::ToolButton1Click() { Trace->clear(); }
 
 void TfrmMemo::mouseDoubleClickEvent(QMouseEvent* event) {
     ToolButton1Click();

@@ -33,11 +33,6 @@ void TTimerThread::Resume() {
     wake_.notify_all();
 }
 
-bool TTimerThread::IsSuspended() const {
-    std::lock_guard lock(mutex_);
-    return suspended_;
-}
-
 void TTimerThread::SignalStop() {
     std::lock_guard lock(mutex_);
     stopSignalled_ = true;

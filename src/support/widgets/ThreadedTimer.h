@@ -24,7 +24,6 @@ public:
 
     void Suspend();
     void Resume();
-    bool IsSuspended() const;
     // The stop event: cuts the current wait short without a tick (auto-reset).
     void SignalStop();
     // Ends the loop at once, also out of a wait for a tick that is still queued.

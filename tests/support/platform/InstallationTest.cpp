@@ -4,7 +4,9 @@
 #include "PlatformTestKit.h"
 #include "support/platform/TextRegistry.h"
 
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace sonlet {
@@ -62,7 +64,9 @@ protected:
     testkit::LockingRemover files;
     testkit::RecordingRunOnce runOnce;
     std::vector<std::string> opened;
-    std::string programFolder = installDir.Path().string() + "/bin/";
+    // The prefix lies one level down, so that lines which leave it still land in installDir.
+    std::string prefix = installDir.Path().string() + "/prefix/";
+    std::string programFolder = prefix + "libexec/sonlet/";
     std::string programFile = programFolder + "sonlet";
     CapturingReporter reporter;
 };
@@ -110,12 +114,12 @@ TEST_F(Installation, AStartWithTheEntryPresentWritesNothing) {
 
 TEST_F(Installation, TheBuildFolderNeverRegistersButASiblingFolderDoes) {
     auto context = Context();
-    context.buildFolder = installDir.Path().string() + "/BIN/";
+    context.buildFolder = prefix + "LIBEXEC/";
     RegisterInstallation(context);
     EXPECT_FALSE(Exists(store.FileOf(Machine)));
 
     // A folder that merely starts with the same letters is another folder.
-    context.buildFolder = installDir.Path().string() + "/bi";
+    context.buildFolder = prefix + "libex";
     RegisterInstallation(context);
     EXPECT_TRUE(EntryExists());
 }
@@ -194,6 +198,92 @@ TEST_F(Installation, FilesGoFirstThenFoldersDeepestFirstAndLeftOversSortIgnoring
     EXPECT_FALSE(Exists(programFolder + "install.txt"));
 }
 
+// From the program folder prefix/libexec/sonlet/, "../../../" leaves the prefix.
+TEST_F(Installation, LinesThatLeaveThePrefixOrPassThroughALinkToAFolderAreSkipped) {
+    const std::string outside = installDir.Path().string() + "/";
+    RegisterInstallation(Context());
+    Touch(programFile);
+    Touch(outside + "victim/escape.txt");
+    std::filesystem::create_directories(outside + "victimdir");
+    Touch(outside + "elsewhere/target.txt");
+    std::filesystem::create_directories(prefix + "share");
+    std::filesystem::create_directory_symlink(outside + "elsewhere", prefix + "share/linked");
+    std::filesystem::create_directories(prefix + "bin");
+    std::filesystem::create_symlink("../libexec/sonlet/sonlet", prefix + "bin/sonlet");
+    Touch(prefix + "share/doc.txt");
+    Touch(prefix + "share/back-in.txt");
+    WriteList("sonlet\n../../../victim/escape.txt\n../../../victimdir/\n"
+              "../../share/linked/target.txt\n../../share/linked/\n"
+              "sub/../../../../victim/escape.txt\n../../share/./doc.txt\n"
+              "../../../prefix/share/back-in.txt\n../../bin/sonlet\n../../\ninstall.txt\n");
+    Uninstall(Context());
+
+    EXPECT_TRUE(Exists(outside + "victim/escape.txt"));
+    EXPECT_TRUE(Exists(outside + "victimdir"));
+    EXPECT_TRUE(Exists(outside + "elsewhere/target.txt"));
+    EXPECT_TRUE(Exists(prefix + "share/linked"));
+    EXPECT_TRUE(Exists(prefix));
+    for (const std::string& attempt : files.fileAttempts) {
+        EXPECT_TRUE(!attempt.starts_with(outside) || attempt.starts_with(prefix)) << attempt;
+    }
+    // What lies inside the prefix goes as before, the links in bin/ as links.
+    EXPECT_FALSE(Exists(prefix + "share/doc.txt"));
+    EXPECT_FALSE(Exists(prefix + "share/back-in.txt"));
+    EXPECT_FALSE(Exists(prefix + "bin/sonlet"));
+    EXPECT_TRUE(Exists(programFile));
+    EXPECT_EQ(RunOnceValues(), (Values{{"Delete Sonlet", Del + programFile}}));
+    EXPECT_EQ(reporter.Texts(), std::vector<std::string>{"Uninstall complete."});
+}
+
+// Another user's uninstall of a root-owned install: a retry by the same user would fail too,
+// so nothing is left to the next login, and the list stays for a run with the rights.
+TEST_F(Installation, DeletionsRefusedForLackOfRightsKeepTheEntryAndTheListForARetry) {
+    RegisterInstallation(Context());
+    Touch(programFile);
+    std::string list = "sonlet\nfree.dat\n";
+    Touch(programFolder + "free.dat");
+    for (int i = 0; i < 7; ++i) {
+        const std::string name = "held" + std::to_string(i) + ".dat";
+        Touch(programFolder + name);
+        files.Deny(programFolder + name);
+        list += name + "\n";
+    }
+    WriteList(list + "install.txt\n../sonlet/\n");
+    reporter.ScriptAnswers({true});
+    EXPECT_EQ(RunUninstallCommand(Context()), 1);
+
+    EXPECT_TRUE(EntryExists());
+    EXPECT_TRUE(Exists(programFolder + "install.txt"));
+    EXPECT_TRUE(RunOnceValues().empty());
+    EXPECT_EQ(runOnce.updates, std::vector<bool>{false});
+    ASSERT_EQ(reporter.Messages().size(), 2U);
+    const CapturedMessage error = reporter.Messages()[1];
+    EXPECT_EQ(error.caption, "Error");
+    EXPECT_EQ(error.icon, MessageIcon::Error);
+    EXPECT_NE(error.text.find(programFolder + "held4.dat\r\n"), std::string::npos) << error.text;
+    EXPECT_EQ(error.text.find("held5.dat"), std::string::npos) << error.text;
+    EXPECT_NE(error.text.find("and 2 more"), std::string::npos) << error.text;
+    EXPECT_NE(error.text.find("may change " + prefix), std::string::npos) << error.text;
+    EXPECT_NE(error.text.find("sudo " + programFile + " /uninstall"), std::string::npos)
+        << error.text;
+
+    // Run with the rights, the uninstall finds its list and completes; the program folder,
+    // held by the program alone, goes at the next login right after it.
+    testkit::LockingRemover withRights;
+    reporter.Reset();
+    EXPECT_EQ(Uninstall({.registry = store,
+                         .programFile = programFile,
+                         .buildFolder = "",
+                         .files = withRights,
+                         .runOnce = runOnce}),
+              UninstallResult::Complete);
+    EXPECT_FALSE(EntryExists());
+    EXPECT_FALSE(Exists(programFolder + "install.txt"));
+    EXPECT_EQ(RunOnceValues(), (Values{{"Delete Sonlet", Del + programFile},
+                                       {"Delete Sonlet file 0", Del + programFolder}}));
+    EXPECT_EQ(reporter.Texts(), std::vector<std::string>{"Uninstall complete."});
+}
+
 TEST_F(Installation, WithoutTheListTheFolderOpensAndTheRegistryStaysAsItWas) {
     RegisterInstallation(Context());
     Uninstall(Context());
@@ -228,13 +318,37 @@ TEST_F(Installation, TheShortcutsGoWhateverTheListSays) {
     EXPECT_TRUE(Exists(programs + "other.desktop"));
 }
 
+// While it lives, no file of this process can grow past one byte, so every write of the store
+// fails whatever its temporary is called; the limit binds root too.
+class FileWritesFail {
+public:
+    FileWritesFail() {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = saved_;
+        tiny.rlim_cur = 1;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FileWritesFail() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previousHandler_);
+    }
+    FileWritesFail(const FileWritesFail&) = delete;
+    FileWritesFail& operator=(const FileWritesFail&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
 TEST_F(Installation, ARunOnceValueThatCannotBeWrittenEndsWithTheErrorAndKeepsTheEntry) {
     RegisterInstallation(Context());
     WriteList("sonlet\n");
-    // A folder in the place of the store's temporary makes every further write fail.
-    std::filesystem::create_directories(store.FileOf(Machine) + ".new");
     reporter.ScriptAnswers({true});
-    EXPECT_EQ(RunUninstallCommand(Context()), 1);
+    {
+        const FileWritesFail writesFail;
+        EXPECT_EQ(RunUninstallCommand(Context()), 1);
+    }
     EXPECT_TRUE(EntryExists());
     ASSERT_EQ(reporter.Messages().size(), 2U);
     EXPECT_EQ(reporter.Messages()[1],

@@ -4,6 +4,7 @@
 #include "support/platform/Folders.h"
 #include "support/platform/RunOnce.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <optional>
@@ -58,10 +59,11 @@ private:
 };
 
 // Deletes for real, except the paths it was told to treat as locked (each fails its next
-// `times` attempts, or every attempt).
+// `times` attempts, or every attempt) or as refused for lack of rights.
 class LockingRemover final : public FileRemover {
 public:
-    void Lock(const std::string& path, int times = -1) { locks_[path] = times; }
+    void Lock(const std::string& path, int times = -1) { locks_[path] = {times, EBUSY}; }
+    void Deny(const std::string& path) { locks_[path] = {-1, EACCES}; }
 
     bool RemoveFile(const std::string& path) override {
         fileAttempts.push_back(path);
@@ -74,18 +76,24 @@ public:
     std::vector<std::string> fileAttempts;
 
 private:
+    struct Refusal {
+        int times = -1;
+        int error = EBUSY;
+    };
+
     bool Refuse(const std::string& path) {
         const auto it = locks_.find(path);
-        if (it == locks_.end() || it->second == 0) {
+        if (it == locks_.end() || it->second.times == 0) {
             return false;
         }
-        if (it->second > 0) {
-            --it->second;
+        if (it->second.times > 0) {
+            --it->second.times;
         }
+        lastError_ = it->second.error;
         return true;
     }
 
-    std::map<std::string, int> locks_;
+    std::map<std::string, Refusal> locks_;
 };
 
 // Remembers what the bookkeeping told the run-once host.

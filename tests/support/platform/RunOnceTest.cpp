@@ -78,8 +78,12 @@ TEST_F(RunOnce, AFailedDeletionIsNotTriedAgain) {
     Touch(locked);
     RunOnceKey()->WriteString("Delete Sonlet", DeleteCommand(locked));
     testkit::LockingRemover remover;
-    remover.Lock(locked);
+    remover.Deny(locked);
+    // Nobody watches the executor at login: what it could not do goes to the session's log.
+    ::testing::internal::CaptureStderr();
     EXPECT_EQ(RunPendingCommands(store, paths, remover), 0U);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "sonlet-runonce: cannot delete " + locked + ": " + ErrorText(EACCES) + "\n");
     EXPECT_TRUE(Exists(locked));
     EXPECT_TRUE(RunOnceKey()->ValueNames().empty());
 }
@@ -110,16 +114,18 @@ TEST_F(RunOnce, TheLoginEntryStartsTheStagedCopyWhileValuesArePending) {
 }
 
 // The whole road: an uninstall leaves a locked file and the program, the next login runs the
-// installed executor program, and everything is gone, the executor's own traces included.
+// installed executor program, and everything is gone, the program's own folder and the
+// executor's traces included.
 TEST_F(RunOnce, TheExecutorProgramFinishesWhatAnUninstallLeft) {
     testkit::CapturingReporter reporter;
-    const std::string programFolder = work.File("bin/");
-    const std::string locked = programFolder + "data/locked file.dat";
+    const std::string programFolder = work.File("prefix/libexec/sonlet/");
+    const std::string locked = work.File("prefix/share/sonlet/locked file.dat");
+    paths = UserRunOncePaths(programFolder + "sonlet");
     Touch(programFolder + "sonlet");
     Touch(locked);
-    Touch(programFolder + "install.txt", "sonlet\ndata/locked file.dat\ndata/\ninstall.txt\n");
-    std::filesystem::create_directories(
-        std::filesystem::path(paths.installedExecutor).parent_path());
+    Touch(programFolder + "install.txt",
+          "sonlet\nsonlet-runonce\n../../share/sonlet/locked file.dat\ninstall.txt\n"
+          "../../share/sonlet/\n../sonlet/\n");
     std::filesystem::copy_file(SONLET_RUNONCE_EXECUTABLE, paths.installedExecutor);
 
     AutostartRunOnce host(paths);
@@ -130,10 +136,9 @@ TEST_F(RunOnce, TheExecutorProgramFinishesWhatAnUninstallLeft) {
                                  .buildFolder = "",
                                  .files = remover,
                                  .runOnce = host};
-    // The executor is listed nowhere here, so delete it as the list would have.
     Uninstall(context);
-    std::filesystem::remove(paths.installedExecutor);
-    ASSERT_EQ(RunOnceKey()->ValueNames().size(), 2U);
+    ASSERT_FALSE(Exists(paths.installedExecutor));
+    ASSERT_EQ(RunOnceKey()->ValueNames().size(), 3U);
     ASSERT_TRUE(Exists(paths.autostartEntry));
     ASSERT_TRUE(Exists(paths.stagedExecutor));
 
@@ -145,7 +150,7 @@ TEST_F(RunOnce, TheExecutorProgramFinishesWhatAnUninstallLeft) {
     ASSERT_EQ(::waitpid(child, &status, 0), child);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 
-    EXPECT_FALSE(Exists(programFolder + "sonlet"));
+    EXPECT_FALSE(Exists(programFolder));
     EXPECT_FALSE(Exists(locked));
     EXPECT_TRUE(RunOnceKey()->ValueNames().empty());
     EXPECT_FALSE(Exists(paths.autostartEntry));

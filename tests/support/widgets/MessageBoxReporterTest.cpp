@@ -22,9 +22,7 @@ struct SeenBox {
     bool onGuiThread = false;
 };
 
-QMessageBox* OpenBox() {
-    return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-}
+QMessageBox* OpenBox() { return qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); }
 
 // Waits (from a GUI-thread timer) for the next box, records it and presses one button.
 void AnswerNextBox(SeenBox& seen, QMessageBox::StandardButton button) {

@@ -9,16 +9,26 @@ namespace sonlet::cli {
 
 void RecordingReporter::ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) {
     messages_.emplace_back(text);
+    ++failures_;
     printer_.ShowBox(caption, text, icon);
 }
 
+void RecordingReporter::ShowWarningBox(std::string_view caption, std::string_view text,
+                                       MessageIcon icon) {
+    messages_.emplace_back(text);
+    printer_.ShowWarningBox(caption, text, icon);
+}
+
+// Nobody answers a question, so the tool cannot vouch for what followed: a failure.
 bool RecordingReporter::AskYesNo(std::string_view caption, std::string_view text) {
     messages_.emplace_back(text);
+    ++failures_;
     return printer_.AskYesNo(caption, text);
 }
 
 bool RecordingReporter::AskRetryIgnore(std::string_view caption, std::string_view text) {
     messages_.emplace_back(text);
+    ++failures_;
     return printer_.AskRetryIgnore(caption, text);
 }
 

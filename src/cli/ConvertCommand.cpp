@@ -15,21 +15,23 @@ int RunConvert(std::span<const std::string> args) {
     TInstrument inst;
     LoadLikeOpen(inst, parsed.positional[0]);
     for (const std::string& wav : parsed.All("--add")) {
-        if (!reporter.Quiet()) {
+        if (reporter.Failed()) {
             break;
         }
-        if (!inst.AddWavSample(wav)) {
+        if (inst.IsFull()) {
             ShowError("An instrument holds at most 16 samples");
+        } else {
+            inst.AddWavSample(wav); // a file that gives no sample has said so
         }
     }
-    if (!reporter.Quiet()) {
+    if (reporter.Failed()) {
         return ExitFailure;
     }
     if (const auto name = parsed.Single("--name")) {
         inst.InstrumentName = *name;
     }
     inst.SaveToFile(output);
-    return reporter.Quiet() ? ExitOk : ExitFailure;
+    return reporter.Failed() ? ExitFailure : ExitOk;
 }
 
 } // namespace

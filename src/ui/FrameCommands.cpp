@@ -1,6 +1,7 @@
 #include "ui/FrameCommands.h"
 
 #include "playback/Player.h"
+#include "support/Report.h"
 #include "ui/Frame.h"
 #include "ui/Icons.h"
 
@@ -254,8 +255,12 @@ void TfrSonlet::OpenFile(const QString& fileName) {
     if (inst == nullptr || fileName.isEmpty()) {
         return;
     }
-    inst->LoadFromFile(ToPath(fileName));
-    RefreshInstrument();
+    // The load's messages come once the window shows what was loaded. A failed load has
+    // left the instrument as it was, and the view with it.
+    const HeldMessages held;
+    if (inst->LoadFromFile(ToPath(fileName))) {
+        RefreshInstrument();
+    }
 }
 
 void TfrSonlet::mniSaveClick() {

@@ -1,3 +1,4 @@
+#include "FrameTestKit.h"
 #include "MainWindowTestKit.h"
 #include "support/FileIO.h"
 
@@ -113,6 +114,38 @@ TEST_F(FrameCommandsTest, OpenWavKeepsEnvelopesAndZoomAndShowsTheNewSample) {
     EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
     EXPECT_TRUE(frame->lbNumFrames->text().contains("5"));
     EXPECT_TRUE(reporter.Messages().empty());
+}
+
+TEST_F(FrameCommandsTest, FailedOpenKeepsTheInstrumentAndTheView) {
+    {
+        InstrumentEditGuard guard(Inst().EditLock());
+        for (int i = 0; i < 3; ++i) {
+            AddSample(Inst(), 100 + i);
+        }
+        Inst().SetCurrentSample(2);
+        Inst().CurrentSample()->SetMarkA(10);
+        Inst().CurrentSample()->SetMarkB(20);
+    }
+    frame->RefreshInstrument();
+    frame->ZoomIn();
+    const double zoom = ZoomFactor;
+    answers = {Q(home.Write("deep.wav", testkit::WavBuilder::Pcm(2, 48000, 24)
+                                            .DataChunk(std::vector<std::uint8_t>(60))
+                                            .Bytes())),
+               Q(home.File("missing.wav"))};
+    frame->mniOpen->trigger();
+    frame->mniOpen->trigger();
+    EXPECT_EQ(reporter.Texts(),
+              (std::vector<std::string>{"Format not supported", "File not found"}));
+    EXPECT_EQ(Inst().SampleCount, 4);
+    EXPECT_EQ(Inst().CurrentIndex, 2);
+    EXPECT_EQ(frame->lbSamples->count(), 4);
+    EXPECT_EQ(frame->lbSamples->currentRow(), 2);
+    EXPECT_EQ(frame->Sample()->NumFrames, 101);
+    EXPECT_EQ(frame->Sample()->SelStart, 10);
+    EXPECT_EQ(frame->Sample()->SelEnd, 20);
+    EXPECT_DOUBLE_EQ(ZoomFactor, zoom);
+    EXPECT_TRUE(frame->lbNumFrames->text().contains("101"));
 }
 
 TEST_F(FrameCommandsTest, SaveAsWritesXiAlsoForANameWithoutExtension) {

@@ -103,6 +103,17 @@ void TInstrument::LoadWav(const std::string& fileName) {
     Samples[0]->LoadFromWav(fileName);
 }
 
+bool TInstrument::AdoptSample(std::unique_ptr<TSample> sample) {
+    InstrumentEditGuard guard(editLock_);
+    if (IsFull() || !sample) {
+        return false;
+    }
+    Samples[static_cast<std::size_t>(SampleCount)] = std::move(sample);
+    CurrentIndex = SampleCount;
+    ++SampleCount;
+    return true;
+}
+
 bool TInstrument::AddWavSample(const std::string& fileName) {
     InstrumentEditGuard guard(editLock_);
     if (IsFull()) {

@@ -81,6 +81,9 @@ public:
     // Reads a WAV file into a new sample after the existing ones and makes it current;
     // false, with nothing added, when 16 samples are held.
     bool AddWavSample(const std::string& fileName);
+    // Puts a sample read elsewhere after the existing ones and makes it current; false, with
+    // the sample dropped, when 16 samples are held.
+    bool AdoptSample(std::unique_ptr<TSample> sample);
     void LoadXi(const std::string& fileName);
     void SaveXi(const std::string& fileName);
     void UnpackParams();

@@ -53,9 +53,11 @@ const std::vector<std::string>& ParsedArgs::All(std::string_view option) const {
     return it == values.end() ? none : it->second;
 }
 
-ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCount,
-                     std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions) {
+namespace {
+
+ParsedArgs ParseOptions(std::span<const std::string> args,
+                        std::initializer_list<std::string_view> valueOptions,
+                        std::initializer_list<std::string_view> flagOptions) {
     const auto listed = [](std::initializer_list<std::string_view> list, std::string_view arg) {
         return std::find(list.begin(), list.end(), arg) != list.end();
     };
@@ -75,8 +77,27 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCo
             throw UsageError("unknown option " + arg);
         }
     }
+    return parsed;
+}
+
+} // namespace
+
+ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCount,
+                     std::initializer_list<std::string_view> valueOptions,
+                     std::initializer_list<std::string_view> flagOptions) {
+    ParsedArgs parsed = ParseOptions(args, valueOptions, flagOptions);
     if (parsed.positional.size() != positionalCount) {
         throw UsageError("expected " + std::to_string(positionalCount) + " file arguments");
+    }
+    return parsed;
+}
+
+ParsedArgs ParseArgsAtLeast(std::span<const std::string> args, std::size_t minimumPositional,
+                            std::initializer_list<std::string_view> valueOptions) {
+    ParsedArgs parsed = ParseOptions(args, valueOptions, {});
+    if (parsed.positional.size() < minimumPositional) {
+        throw UsageError("expected at least " + std::to_string(minimumPositional) +
+                         " file arguments");
     }
     return parsed;
 }

@@ -63,6 +63,10 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCo
                      std::initializer_list<std::string_view> valueOptions,
                      std::initializer_list<std::string_view> flagOptions = {});
 
+// The same with at least minimumPositional positional arguments.
+ParsedArgs ParseArgsAtLeast(std::span<const std::string> args, std::size_t minimumPositional,
+                            std::initializer_list<std::string_view> valueOptions);
+
 std::int64_t ParseInteger(std::string_view text, std::string_view what);
 
 // Loads a file as the editor's Open does (".xi" by extension, anything else as WAV).

@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
+#include "model/AudioImport.h"
 #include "model/Instrument.h"
 #include "support/Report.h"
 
@@ -14,14 +15,12 @@ int RunConvert(std::span<const std::string> args) {
     RecordingReporter reporter;
     TInstrument inst;
     LoadLikeOpen(inst, parsed.positional[0]);
-    for (const std::string& wav : parsed.All("--add")) {
+    for (const std::string& file : parsed.All("--add")) {
         if (reporter.Failed()) {
             break;
         }
-        if (inst.IsFull()) {
+        if (AddSamplesFromFile(inst, file).leftOut > 0) {
             ShowError("An instrument holds at most 16 samples");
-        } else {
-            inst.AddWavSample(wav); // a file that gives no sample has said so
         }
     }
     if (reporter.Failed()) {
@@ -37,6 +36,6 @@ int RunConvert(std::span<const std::string> args) {
 } // namespace
 
 extern const CliCommand ConvertCommand;
-const CliCommand ConvertCommand{"convert", "IN OUT.xi [--add WAV]... [--name NAME]", RunConvert};
+const CliCommand ConvertCommand{"convert", "IN OUT.xi [--add FILE]... [--name NAME]", RunConvert};
 
 } // namespace sonlet::cli

@@ -156,4 +156,15 @@ void TInstrument::TakeAll(TInstrument& loaded) {
     InstrumentName.swap(loaded.InstrumentName);
 }
 
+bool TInstrument::AdoptSample(std::unique_ptr<TSample> sample) {
+    InstrumentEditGuard guard(editLock_);
+    if (IsFull() || !sample) {
+        return false;
+    }
+    Samples[static_cast<std::size_t>(SampleCount)] = std::move(sample);
+    CurrentIndex = SampleCount;
+    ++SampleCount;
+    return true;
+}
+
 } // namespace sonlet

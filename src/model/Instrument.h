@@ -92,6 +92,9 @@ public:
     bool AddWavSample(const std::string& fileName);
     // Replaces the whole instrument by an XI file's.
     bool LoadXi(const std::string& fileName);
+    // Puts a sample read elsewhere after the existing ones and makes it current; false, with
+    // the sample dropped, when 16 samples are held.
+    bool AdoptSample(std::unique_ptr<TSample> sample);
     void SaveXi(const std::string& fileName);
     void UnpackParams();
     void PackParams();

@@ -201,6 +201,8 @@ public:
     void sbZoom1aClick(QToolButton& sender);
     void lbSamplesClick();
     void tbSampleNewClick();
+    void tbSampleOpenClick();
+    void tbSampleSaveClick();
     void tbSampleCutClick();
 
     // ---- commands ----
@@ -267,6 +269,9 @@ public:
 
     TFileDialog OpenDialog;
     TFileDialog SaveDialog;
+    // The sample list's own dialogs: any audio file in, the current sample out as WAV.
+    TFileDialog SampleOpenDialog;
+    TFileDialog SampleSaveDialog;
 
     void mniNewClick();
     void mniOpenClick();

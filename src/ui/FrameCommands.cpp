@@ -39,13 +39,12 @@ std::optional<QString> RunDesktopDialog(const TFileDialog& dialog, QWidget* pare
     return box.selectedFiles().constFirst();
 }
 
-// Model paths are byte strings in the file system's encoding.
-std::string ToPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
-
 constexpr std::int32_t PlayBaseNote = 60;
 constexpr std::int32_t PlayVelocity = 100;
 
 } // namespace
+
+std::string ToPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 FileDialogRunner SetFileDialogRunner(FileDialogRunner runner) {
     return std::exchange(DialogRunner(), std::move(runner));

@@ -200,6 +200,8 @@ void TfrmMain::FormCreate(const OutputRingFactory& makeRing) {
 
     Sonlet->OpenDialog.InitialDir = StartFolder();
     Sonlet->SaveDialog.InitialDir = StartFolder();
+    Sonlet->SampleOpenDialog.InitialDir = StartFolder();
+    Sonlet->SampleSaveDialog.InitialDir = StartFolder();
     Sonlet->SaveDialog.Filter = "Xi files (*.xi)|*.xi";
     // A name typed without an extension saves an XI file rather than nothing.
     Sonlet->SaveDialog.DefaultExt = "xi";

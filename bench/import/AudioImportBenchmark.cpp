@@ -42,6 +42,8 @@ void WriteWav(const std::string& path) {
         file.Write(std::as_bytes(std::span(chunk)).first(static_cast<std::size_t>(n)));
         done += n;
     }
+    // On disk before the runs, so neither pays for writing the input back.
+    file.Sync();
 }
 
 long PeakKilobytes() {

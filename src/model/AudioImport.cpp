@@ -93,9 +93,11 @@ private:
     std::uint64_t state_ = 0x9E3779B97F4A7C15ULL;
 };
 
+// value x 32767 (plus the dither) rounded half away from zero and clipped; the cast rounds
+// faster than std::round and gives the same for every value a file can hold.
 std::int16_t ToSixteenBit(double value, Dither& dither) {
-    const double scaled = std::round(value * 32767.0 + dither.Next());
-    return static_cast<std::int16_t>(std::clamp(scaled, -32768.0, 32767.0));
+    const double scaled = std::clamp(value * 32767.0 + dither.Next(), -32768.0, 32767.0);
+    return static_cast<std::int16_t>(scaled + (scaled < 0 ? -0.5 : 0.5));
 }
 
 // libsndfile shortens a file whose data ends before its header says, and notes it in its log:

@@ -101,11 +101,10 @@ answer() {
         sleep 0.1
     done
     [[ -n "$id" ]] || fail "no '$title' box appeared"
-    sleep 0.5
     eval "$(xdotool getwindowgeometry --shell "$id")"
     xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2))
-    xdotool windowfocus "$id" || true
-    sleep 0.3
+    # Waits until the box has the keyboard (bounded, so a lost focus fails instead of hanging).
+    timeout 10 xdotool windowfocus --sync "$id" || fail "the '$title' box did not take the focus"
     xdotool key "$key"
 }
 

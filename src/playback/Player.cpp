@@ -56,7 +56,6 @@ void TWavePlayer::Execute() {
         return;
     }
     voices_.ResetAll();
-    segment_ = 0;
     voices_.SetLastWrapPass(-1);
     voices_.SetPasses(0);
     FillSegment(0);
@@ -104,7 +103,6 @@ void TWavePlayer::RestoreIfLost() {
 }
 
 void TWavePlayer::FillSegment(std::int32_t segment) {
-    segment_ = segment;
     RestoreIfLost();
     // A shutdown during a long restore must not end in a lock-failure box.
     if (TerminationRequested()) {

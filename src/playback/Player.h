@@ -75,7 +75,6 @@ public:
 
     bool Playing() const { return playing_.load(std::memory_order_acquire); }
     const VoiceTable& Voices() const { return voices_; }
-    OutputRing& Ring() { return *ring_; }
 
 protected:
     void Execute() override;
@@ -96,7 +95,6 @@ private:
     std::atomic<bool> quit_{false};
     std::mutex retryMutex_;
     std::condition_variable retryWake_;
-    std::int64_t segment_ = 0;
 };
 
 } // namespace sonlet

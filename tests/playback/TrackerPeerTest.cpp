@@ -239,10 +239,11 @@ void Compare(const Case& c, testkit::TempDir& dir) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     const std::string module =
         dir.Write(c.name + ".xm", ModuleAround(testkit::ReadAll(saved), c.note));
-    const std::string peer = dir.File(c.name + ".peer.wav");
+    // The peer writes its render next to the module.
+    const std::string peer = module + ".wav";
     const std::string command = "openmpt123 --quiet --render --force --samplerate 44100 "
-                                "--filter 2 --ramping 0 --float --output '" +
-                                peer + "' '" + module + "' >/dev/null 2>&1";
+                                "--filter 2 --ramping 0 --float --end-time 3.2 '" +
+                                module + "' >/dev/null 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     const Stereo a = ReadWav(ours);
     const Stereo b = ReadWav(peer);

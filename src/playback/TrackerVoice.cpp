@@ -305,6 +305,7 @@ void TrackerVoice::Play(const TSample& sample, std::int32_t frames, float volume
             continue;
         }
         // Ping-pong: reflect at both ends (the end frames play twice at each turn).
+        bool turned = false;
         for (int turns = 0; turns < 64; ++turns) {
             if (!backwards_ && position_ >= loopEnd) {
                 position_ = 2 * loopEnd - One - position_;
@@ -315,8 +316,12 @@ void TrackerVoice::Play(const TSample& sample, std::int32_t frames, float volume
             } else {
                 break;
             }
+            turned = true;
         }
-        position_ = std::clamp(position_, loopStart, loopEnd - 1);
+        // A step longer than the loop keeps the position inside it.
+        if (turned) {
+            position_ = std::clamp(position_, loopStart, loopEnd - 1);
+        }
     }
 }
 

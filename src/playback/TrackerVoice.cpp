@@ -208,7 +208,7 @@ void TrackerVoice::Tick(const TInstrument& instrument, const TSample& sample, bo
     }
 
     std::int32_t panning = p.panning;
-    if (pan.on && !panHeld_) {
+    if (pan.on) {
         const auto envelope = static_cast<std::int32_t>(pan.ValueAt(panTick_));
         panning += (envelope - 32) * (128 - std::abs(panning - 128)) / 32;
         panning = std::clamp(panning, 0, 256);
@@ -252,8 +252,8 @@ void TrackerVoice::Tick(const TInstrument& instrument, const TSample& sample, bo
     if (pan.on && !panHeld_) {
         bool reachedSustain = false;
         panTick_ = pan.Next(panTick_, keyOff_, &reachedSustain);
-        // The tracker's key-off leaves a panning envelope that already waits at its
-        // sustain point behind for good.
+        // The tracker's key-off does not move a panning envelope that already waits at its
+        // sustain point: it stays there for good.
         panHeld_ = reachedSustain && !keyOff_;
     }
 }

@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace sonlet {
@@ -344,6 +345,22 @@ TEST(TrackerPeer, RendersAgreeWithOpenMpt) {
     looped.block[205] = 24;    // rate
     SetFadeout(looped, 300);
     Compare({"built_loop_vibrato", dir.Write("looped.xi", looped.Bytes()), 60, true}, dir);
+
+    // A panning envelope that waits at its sustain point before key-off stays there.
+    testkit::XiBuilder panned = ToneInstrument();
+    SetPoint(panned, 0, 0, 64);
+    panned.block[192] = 1;
+    panned.block[200] = 1 | 2;
+    for (const auto& [index, x, y] : {std::tuple{0, 0, 64}, {1, 40, 0}, {2, 80, 32}}) {
+        SetPoint(panned, static_cast<std::size_t>(index) + 12, static_cast<std::uint16_t>(x),
+                 static_cast<std::uint16_t>(y));
+    }
+    panned.block[193] = 3;
+    panned.block[197] = 1;     // sustain point
+    panned.block[201] = 1 | 2; // on, sustain
+    panned.samples[0].panning = 160;
+    SetFadeout(panned, 100);
+    Compare({"built_pan_sustain", dir.Write("panned.xi", panned.Bytes()), 60, true}, dir);
 
     const fs::path corpus = testkit::CorpusDir("xi");
     if (corpus.empty()) {

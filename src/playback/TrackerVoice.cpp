@@ -135,7 +135,9 @@ struct SampleParams {
 // values, loop start and length keep their numbers, finetune and relative note are biased.
 SampleParams SavedParams(const TSample& sample) {
     SampleParams p;
-    p.length = std::max<std::int64_t>(sample.NumSamples, 0);
+    // Positions are 32.32 fixed point with room to reflect a ping-pong loop; longer data
+    // than an XI file's 32-bit length can hold plays no further.
+    p.length = std::clamp<std::int64_t>(sample.NumSamples, 0, std::int64_t{1} << 29);
     const bool sixteenBit = sample.BytesPerSample == 2;
     const std::int64_t start = std::max<std::int64_t>(sample.LoopStart, 0);
     const std::int64_t length = std::max<std::int64_t>(sample.LoopLength, 0);

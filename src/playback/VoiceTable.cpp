@@ -120,6 +120,11 @@ std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, std::int32_t not
 }
 
 std::int32_t VoiceTable::NoteOn(const InstrumentSlot& slot, std::int32_t note,
+                                std::int32_t velocity, std::uint32_t playCursor) {
+    return NoteOn(slot, note, velocity, playCursor, PlaybackMode::Standard);
+}
+
+std::int32_t VoiceTable::NoteOn(const InstrumentSlot& slot, std::int32_t note,
                                 std::int32_t velocity, std::uint32_t playCursor,
                                 PlaybackMode mode) {
     TimePoint start = TimeAfterCursor(playCursor);

@@ -63,7 +63,7 @@ public:
     // Starts a note 5120 frames after playCursor (byte offset in the ring); the voice index,
     // or -1 when no voice may be taken and the note is dropped.
     std::int32_t NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
-                        std::uint32_t playCursor, PlaybackMode mode = PlaybackMode::Standard);
+                        std::uint32_t playCursor);
     // Releases the oldest held voice of slot and note, 5120 frames after playCursor; the
     // voice index, or -1 when there is none.
     std::int32_t NoteOff(const InstrumentSlot& slot, std::int32_t note, std::uint32_t playCursor);
@@ -72,6 +72,10 @@ public:
     std::int32_t StartAt(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
                          TimePoint start, PlaybackMode mode = PlaybackMode::Standard);
     std::int32_t ReleaseAt(const InstrumentSlot& slot, std::int32_t note, TimePoint stop);
+
+    // NoteOn for a note that plays in the given mode.
+    std::int32_t NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
+                        std::uint32_t playCursor, PlaybackMode mode);
 
     // One line per voice, as the voice status box shows it.
     std::string StatusText() const;

@@ -1,9 +1,10 @@
 // Mixes segments of 32 voices playing a looped 16-bit stereo sample at 32 different pitches,
-// the player's worst case. Reports voice-frames mixed per second and the share of one segment
-// period (1024 frames at 44100 Hz) a full segment takes, and, as a baseline from the same
-// run, a plain loop that sums the same number of stored values into a float block.
+// the player's worst case, in both playback modes. Reports voice-frames mixed per second and the
+// share of one segment period (1024 frames at 44100 Hz) a full segment takes, and, as a baseline
+// from the same run, a plain loop that sums the same number of stored values into a float block.
 #include "RatioReporter.h"
 #include "model/Instrument.h"
+#include "model/XiLayout.h"
 #include "playback/OfflineRenderer.h"
 
 #include <array>
@@ -32,14 +33,24 @@ void MakeInstrument(TInstrument& instrument) {
     sample.SetLoopType(LoopForward);
 }
 
-void BM_Mix32Voices(benchmark::State& state) {
+void MixVoices(benchmark::State& state, PlaybackMode mode) {
     TInstrument instrument;
     MakeInstrument(instrument);
+    if (mode == PlaybackMode::Tracker) {
+        // Both envelopes and the auto-vibrato, so every tick does all its work.
+        instrument.VolEnv = {3, 1, 0, 2, 1, 1, 1};
+        instrument.VolPoints[1] = {20, 48};
+        instrument.VolPoints[2] = {40, 64};
+        instrument.PanEnv = {2, 0, 0, 1, 1, 0, 1};
+        instrument.PanPoints[1] = {30, 10};
+        instrument.XiBlock[xi::VibratoDepthOffset] = 8;
+        instrument.XiBlock[xi::VibratoRateOffset] = 20;
+    }
     InstrumentSlot slot{&instrument};
     OfflineRenderer renderer;
     for (std::int32_t v = 0; v < VoiceCount; ++v) {
         // Notes 44..75: steps from about 0.4 to 2.5 sample frames per output frame.
-        renderer.StartNote(slot, 44 + v, 100, 0);
+        renderer.StartNote(slot, 44 + v, 100, 0, mode);
     }
     std::array<std::int16_t, SegmentValues> out{};
     for (auto _ : state) {
@@ -50,6 +61,9 @@ void BM_Mix32Voices(benchmark::State& state) {
         benchmark::Counter(static_cast<double>(state.iterations()) * VoiceCount * SegmentFrames,
                            benchmark::Counter::kIsRate);
 }
+
+void BM_Mix32Voices(benchmark::State& state) { MixVoices(state, PlaybackMode::Standard); }
+void BM_Mix32VoicesTracker(benchmark::State& state) { MixVoices(state, PlaybackMode::Tracker); }
 
 // The same number of stored values read and added into a float block, without pitch,
 // interpolation, looping or conversion.
@@ -74,6 +88,7 @@ void BM_PlainSum(benchmark::State& state) {
 }
 
 BENCHMARK(BM_Mix32Voices)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
+BENCHMARK(BM_Mix32VoicesTracker)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 BENCHMARK(BM_PlainSum)->Unit(benchmark::kMicrosecond)->MinTime(1.0);
 
 } // namespace
@@ -90,6 +105,13 @@ int main(int argc, char** argv) {
         r.Print("mix32_times_real_time", SegmentSeconds / mix, "target >= 20");
         r.Print("mix32_vs_plain_sum", r.Ratio("BM_Mix32Voices", "BM_PlainSum"),
                 "baseline, no target");
+        const double tracker = r.Seconds("BM_Mix32VoicesTracker");
+        if (tracker > 0) {
+            r.Print("tracker32_share_of_segment_period", tracker / SegmentSeconds,
+                    "target <= 0.05");
+            r.Print("tracker32_vs_plain_sum", r.Ratio("BM_Mix32VoicesTracker", "BM_PlainSum"),
+                    "baseline, no target");
+        }
     });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

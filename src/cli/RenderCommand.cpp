@@ -20,7 +20,8 @@ std::int64_t InRange(std::string_view text, std::string_view what, std::int64_t 
 }
 
 int RunRender(std::span<const std::string> args) {
-    const ParsedArgs parsed = ParseArgs(args, 2, {"--note", "--velocity", "--frames", "--release"});
+    const ParsedArgs parsed =
+        ParseArgs(args, 2, {"--note", "--velocity", "--frames", "--release"}, {"--tracker"});
     RenderRequest request;
     const auto& notes = parsed.All("--note");
     if (notes.empty() || notes.size() > static_cast<std::size_t>(VoiceCount)) {
@@ -37,6 +38,10 @@ int RunRender(std::span<const std::string> args) {
     }
     if (const auto release = parsed.Single("--release")) {
         request.releaseFrame = InRange(*release, "--release", 0, MaxRenderFrames);
+    }
+
+    if (parsed.Has("--tracker")) {
+        request.mode = PlaybackMode::Tracker;
     }
 
     RecordingReporter reporter;
@@ -67,8 +72,9 @@ int RunRender(std::span<const std::string> args) {
 extern const CliCommand RenderCommand;
 const CliCommand RenderCommand{
     "render",
-    "IN OUT.wav --note N [--note N]... [--velocity V] [--frames F] [--release R]  (plays the "
-    "current sample: every note from frame 0, released at frame R, 44100 Hz 16-bit stereo)",
+    "IN OUT.wav --note N [--note N]... [--velocity V] [--frames F] [--release R] [--tracker]  "
+    "(plays the current sample, or with --tracker the instrument as FastTracker 2 plays it: "
+    "every note from frame 0, released at frame R, 44100 Hz 16-bit stereo)",
     RunRender};
 
 } // namespace sonlet::cli

@@ -8,8 +8,9 @@ TimePoint OfflineRenderer::AtFrame(std::int64_t frame) {
 }
 
 std::int32_t OfflineRenderer::StartNote(const InstrumentSlot& slot, std::int32_t note,
-                                        std::int32_t velocity, std::int64_t frame) {
-    return voices_.StartAt(slot, note, velocity, AtFrame(frame));
+                                        std::int32_t velocity, std::int64_t frame,
+                                        PlaybackMode mode) {
+    return voices_.StartAt(slot, note, velocity, AtFrame(frame), mode);
 }
 
 std::int32_t OfflineRenderer::ReleaseNote(const InstrumentSlot& slot, std::int32_t note,

@@ -15,7 +15,7 @@ class OfflineRenderer {
 public:
     // A voice index, or -1 when the note was dropped (no voice may be taken).
     std::int32_t StartNote(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
-                           std::int64_t frame);
+                           std::int64_t frame, PlaybackMode mode = PlaybackMode::Standard);
     std::int32_t ReleaseNote(const InstrumentSlot& slot, std::int32_t note, std::int64_t frame);
 
     // Mixes the next segment (SegmentFrames frames).

@@ -24,7 +24,7 @@ TWavePlayer::TWavePlayer(std::unique_ptr<OutputRing> ring) : ring_(std::move(rin
 TWavePlayer::~TWavePlayer() { EndThread(); }
 
 void TWavePlayer::NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity) {
-    voices_.NoteOn(slot, note, velocity, ring_->PlayCursor());
+    voices_.NoteOn(slot, note, velocity, ring_->PlayCursor(), Mode.load(std::memory_order_relaxed));
 }
 
 void TWavePlayer::NoteOff(const InstrumentSlot& slot, std::int32_t note) {

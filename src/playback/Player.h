@@ -63,6 +63,8 @@ public:
 
     // Factor of the final float-to-16-bit conversion; 0 at creation.
     std::atomic<float> OutputGain{0.0f};
+    // How the notes started from now on play; the GUI thread may change it between notes.
+    std::atomic<PlaybackMode> Mode{PlaybackMode::Standard};
     // Written by the editor's Loop Playback command; playback does not depend on it.
     std::atomic<bool> LoopPlayback{false};
     // Waits between attempts to reopen a lost output, doubling from `first` up to `limit`;

@@ -50,7 +50,8 @@ void SegmentMixer::MixVoice(VoiceTable& voices, std::int32_t index, std::int64_t
     if (!lock.owns_lock()) {
         return;
     }
-    if (instrument->CurrentSample() == nullptr) {
+    const bool tracker = voice.Mode == PlaybackMode::Tracker;
+    if (!tracker && instrument->CurrentSample() == nullptr) {
         voices.FreeIfUnchanged(index, voice.Version);
         return;
     }
@@ -60,6 +61,13 @@ void SegmentMixer::MixVoice(VoiceTable& voices, std::int32_t index, std::int64_t
     const std::int64_t sinceOff =
         ((passes - voice.StopBuf) * RingBytes + segmentStart - voice.StopPos) / FrameBytes;
     const float volume = static_cast<float>(voice.Velocity) / 127.0f;
+    if (tracker) {
+        if (!tracker_[static_cast<std::size_t>(index)].Render(
+                *instrument, voice, sinceOn, sinceOff, volume, SegmentFrames, left_, right_)) {
+            voices.FreeIfUnchanged(index, voice.Version);
+        }
+        return;
+    }
     std::int16_t status = voice.Status;
     instrument->RenderBlock(sinceOn, sinceOff, volume, voice.PitchRatio, status, SegmentFrames,
                             left_, right_);

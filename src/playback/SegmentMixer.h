@@ -1,6 +1,7 @@
 #pragma once
 
 #include "playback/OutputRing.h"
+#include "playback/TrackerVoice.h"
 #include "playback/VoiceTable.h"
 
 #include <array>
@@ -26,6 +27,8 @@ private:
 
     std::array<float, SegmentFrames> left_{};
     std::array<float, SegmentFrames> right_{};
+    // The running state of each voice that plays in tracker mode.
+    std::array<TrackerVoice, VoiceCount> tracker_{};
 };
 
 // Float mix value to the 16-bit output value: scaled, truncated toward zero, clamped.

@@ -123,17 +123,23 @@ std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, std::int32_t not
 
 std::int32_t VoiceTable::NoteOn(const InstrumentSlot& slot, std::int32_t note,
                                 std::int32_t velocity, std::uint32_t playCursor) {
+    return NoteOn(slot, note, velocity, playCursor, PlaybackMode::Standard);
+}
+
+std::int32_t VoiceTable::NoteOn(const InstrumentSlot& slot, std::int32_t note,
+                                std::int32_t velocity, std::uint32_t playCursor,
+                                PlaybackMode mode) {
     TimePoint start = TimeAfterCursor(playCursor);
     // Right after playback entered segment 0 the player may not have seen that event yet;
     // the note must still land after the segment it is about to write.
     if ((playCursor & ~3u) < static_cast<std::uint32_t>(SegmentBytes) && start.pass < Passes()) {
         ++start.pass;
     }
-    return StartAt(slot, note, velocity, start);
+    return StartAt(slot, note, velocity, start, mode);
 }
 
 std::int32_t VoiceTable::StartAt(const InstrumentSlot& slot, std::int32_t note,
-                                 std::int32_t velocity, TimePoint start) {
+                                 std::int32_t velocity, TimePoint start, PlaybackMode mode) {
     for (;;) {
         std::uint32_t version = 0;
         const std::int32_t index = ChooseVoice(version);
@@ -148,6 +154,7 @@ std::int32_t VoiceTable::StartAt(const InstrumentSlot& slot, std::int32_t note,
         voice.note.store(note, Release);
         voice.pitchRatio.store(PitchRatioFor(note), Release);
         voice.velocity.store(velocity, Release);
+        voice.mode.store(mode, Release);
         voice.slot.store(&slot, Release);
         voice.startBuf.store(start.pass, Release);
         voice.startPos.store(start.offset, Release);
@@ -200,6 +207,7 @@ bool VoiceTable::Snapshot(std::int32_t index, VoiceState& state) const {
     state.StartPos = voice.startPos.load(Acquire);
     state.StopBuf = voice.stopBuf.load(Acquire);
     state.StopPos = voice.stopPos.load(Acquire);
+    state.Mode = voice.mode.load(Acquire);
     state.Version = before;
     return voice.version.load(Relaxed) == before;
 }

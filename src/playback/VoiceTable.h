@@ -14,6 +14,10 @@ class TInstrument;
 // voices by slot identity.
 using InstrumentSlot = std::atomic<TInstrument*>;
 
+// How a note plays: from the current sample with a linear fadeout, or the way FastTracker 2
+// plays the instrument as it is saved (key map, envelopes, fadeout, panning, auto-vibrato).
+enum class PlaybackMode : std::uint8_t { Standard = 0, Tracker = 1 };
+
 inline constexpr std::int16_t VoiceFree = 0;
 inline constexpr std::int16_t VoiceReleased = 1;
 inline constexpr std::int16_t VoiceHeld = 2;
@@ -40,6 +44,7 @@ struct VoiceState {
     std::int64_t StopBuf = 0;
     std::int64_t StopPos = 0;
     std::uint32_t Version = 0;
+    PlaybackMode Mode = PlaybackMode::Standard;
 };
 
 // The 32 voices and the timeline counters the note commands read.
@@ -65,8 +70,12 @@ public:
 
     // The same two with the time given (offline rendering).
     std::int32_t StartAt(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
-                         TimePoint start);
+                         TimePoint start, PlaybackMode mode = PlaybackMode::Standard);
     std::int32_t ReleaseAt(const InstrumentSlot& slot, std::int32_t note, TimePoint stop);
+
+    // NoteOn for a note that plays in the given mode.
+    std::int32_t NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
+                        std::uint32_t playCursor, PlaybackMode mode);
 
     // One line per voice, as the voice status box shows it.
     std::string StatusText() const;
@@ -96,6 +105,7 @@ private:
         std::atomic<std::int64_t> stopBuf{0};
         std::atomic<std::int64_t> stopPos{0};
         std::atomic<std::uint32_t> version{0};
+        std::atomic<PlaybackMode> mode{PlaybackMode::Standard};
     };
 
     std::int32_t ChooseVoice(std::uint32_t& version) const;

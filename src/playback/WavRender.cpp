@@ -20,7 +20,7 @@ bool RenderToWav(const InstrumentSlot& slot, const RenderRequest& request, FileH
     OfflineRenderer renderer;
     renderer.OutputGain = request.outputGain;
     for (std::int32_t note : request.notes) {
-        renderer.StartNote(slot, note, request.velocity, 0);
+        renderer.StartNote(slot, note, request.velocity, 0, request.mode);
     }
     if (request.releaseFrame >= 0) {
         for (std::int32_t note : request.notes) {

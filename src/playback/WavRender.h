@@ -17,6 +17,7 @@ struct RenderRequest {
     // The output frame at which every note is released; negative: never.
     std::int64_t releaseFrame = -1;
     float outputGain = 0.5f;
+    PlaybackMode mode = PlaybackMode::Standard;
 };
 
 // The largest frame count a WAV file's 32-bit sizes can describe at 4 bytes per frame.

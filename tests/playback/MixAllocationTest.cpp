@@ -41,7 +41,9 @@ TEST(MixAllocation, SegmentsOfFullVoicesAllocateNothing) {
     InstrumentSlot slot{&instrument};
     OfflineRenderer renderer;
     for (std::int32_t v = 0; v < VoiceCount; ++v) {
-        renderer.StartNote(slot, 40 + v, 100, v * 100);
+        // Every other voice in tracker playback, whose state the mixer keeps from tick to tick.
+        const PlaybackMode mode = v % 2 ? PlaybackMode::Tracker : PlaybackMode::Standard;
+        renderer.StartNote(slot, 40 + v, 100, v * 100, mode);
         renderer.ReleaseNote(slot, 40 + v, 3000 + v * 500);
     }
     std::array<std::int16_t, SegmentValues> out{};

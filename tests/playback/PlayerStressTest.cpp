@@ -120,6 +120,8 @@ TEST(PlayerStress, NotesAndEditsWhileMixing) {
         switch (random() % 6) {
         case 0:
         case 1:
+            // Both playback modes mix side by side, also on a voice stolen from the other.
+            player->Mode = random() % 2 ? PlaybackMode::Tracker : PlaybackMode::Standard;
             player->NoteOn(slot, note, 100);
             break;
         case 2:

@@ -47,7 +47,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string out = in + ".saved.xi";
 
     sonlet::TInstrument first;
-    first.LoadFromFile(in);
+    if (!first.LoadFromFile(in)) {
+        return 0; // a failed load gives no instrument to save
+    }
     first.SaveToFile(out);
     sonlet::TInstrument second;
     second.LoadFromFile(out);

@@ -42,9 +42,8 @@ int main(int argc, char** argv) {
     std::fenv_t startEnvironment;
     std::feholdexcept(&startEnvironment);
 
-    // ---- installation steps ----
-    // The installation bookkeeping and the uninstall switch run here: after the
-    // floating-point set-up, before the GUI exists. They may end the program.
+    // The installation bookkeeping and the uninstall switch run after the floating-point
+    // set-up and before the GUI exists. They may end the program.
     // The switch is read before the toolkit takes its own options out of the arguments.
     const bool uninstall = sonlet::HasUninstallSwitch(argc, argv);
     // Without a display the toolkit would end the process; the uninstall then asks on the
@@ -65,7 +64,6 @@ int main(int argc, char** argv) {
             std::printf("The program folder is %s\n", folder.c_str());
         }});
     }
-    // ---- end of installation steps ----
 
     QApplication app(argc, argv);
     QApplication::setApplicationName("Tulvo Sonlet");

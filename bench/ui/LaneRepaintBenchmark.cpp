@@ -4,7 +4,7 @@
 #include "RatioReporter.h"
 #include "model/Sample.h"
 #include "ui/LanePainter.h"
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <QGuiApplication>
 #include <QImage>

@@ -56,7 +56,7 @@ int RunApply(std::span<const std::string> args) {
     RecordingReporter reporter;
     TInstrument inst;
     LoadLikeOpen(inst, parsed.positional[0]);
-    if (!reporter.Quiet()) {
+    if (reporter.Failed()) {
         return ExitFailure;
     }
     {
@@ -67,7 +67,7 @@ int RunApply(std::span<const std::string> args) {
         sample.ApplyFunction(code);
     }
     inst.SaveToFile(output);
-    return reporter.Quiet() ? ExitOk : ExitFailure;
+    return reporter.Failed() ? ExitFailure : ExitOk;
 }
 
 } // namespace

@@ -9,16 +9,26 @@ namespace sonlet::cli {
 
 void RecordingReporter::ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) {
     messages_.emplace_back(text);
+    ++failures_;
     printer_.ShowBox(caption, text, icon);
 }
 
+void RecordingReporter::ShowWarningBox(std::string_view caption, std::string_view text,
+                                       MessageIcon icon) {
+    messages_.emplace_back(text);
+    printer_.ShowWarningBox(caption, text, icon);
+}
+
+// Nobody answers a question, so the tool cannot vouch for what followed: a failure.
 bool RecordingReporter::AskYesNo(std::string_view caption, std::string_view text) {
     messages_.emplace_back(text);
+    ++failures_;
     return printer_.AskYesNo(caption, text);
 }
 
 bool RecordingReporter::AskRetryIgnore(std::string_view caption, std::string_view text) {
     messages_.emplace_back(text);
+    ++failures_;
     return printer_.AskRetryIgnore(caption, text);
 }
 
@@ -43,9 +53,11 @@ const std::vector<std::string>& ParsedArgs::All(std::string_view option) const {
     return it == values.end() ? none : it->second;
 }
 
-ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCount,
-                     std::initializer_list<std::string_view> valueOptions,
-                     std::initializer_list<std::string_view> flagOptions) {
+namespace {
+
+ParsedArgs ParseOptions(std::span<const std::string> args,
+                        std::initializer_list<std::string_view> valueOptions,
+                        std::initializer_list<std::string_view> flagOptions) {
     const auto listed = [](std::initializer_list<std::string_view> list, std::string_view arg) {
         return std::find(list.begin(), list.end(), arg) != list.end();
     };
@@ -65,8 +77,27 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCo
             throw UsageError("unknown option " + arg);
         }
     }
+    return parsed;
+}
+
+} // namespace
+
+ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCount,
+                     std::initializer_list<std::string_view> valueOptions,
+                     std::initializer_list<std::string_view> flagOptions) {
+    ParsedArgs parsed = ParseOptions(args, valueOptions, flagOptions);
     if (parsed.positional.size() != positionalCount) {
         throw UsageError("expected " + std::to_string(positionalCount) + " file arguments");
+    }
+    return parsed;
+}
+
+ParsedArgs ParseArgsAtLeast(std::span<const std::string> args, std::size_t minimumPositional,
+                            std::initializer_list<std::string_view> valueOptions) {
+    ParsedArgs parsed = ParseOptions(args, valueOptions, {});
+    if (parsed.positional.size() < minimumPositional) {
+        throw UsageError("expected at least " + std::to_string(minimumPositional) +
+                         " file arguments");
     }
     return parsed;
 }

@@ -20,21 +20,27 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Prints every message of the model to stderr as it comes and keeps its text.
-// Questions are answered No, as nobody is there to answer them.
+// Prints every message of the model to stderr as it comes and keeps its text. A warning
+// (a problem the operation got past) is printed with the prefix "warning: " and does not
+// count as a failure. Questions are answered No, as nobody is there to answer them.
 class RecordingReporter final : public Reporter {
 public:
     RecordingReporter() : scope_(*this) {}
 
     void ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) override;
+    void ShowWarningBox(std::string_view caption, std::string_view text, MessageIcon icon) override;
     bool AskYesNo(std::string_view caption, std::string_view text) override;
     bool AskRetryIgnore(std::string_view caption, std::string_view text) override;
 
+    // Every message so far, warnings included.
     const std::vector<std::string>& Messages() const { return messages_; }
     bool Quiet() const { return messages_.empty(); }
+    // True once a message other than a warning came: the command has failed.
+    bool Failed() const { return failures_ > 0; }
 
 private:
     std::vector<std::string> messages_;
+    std::size_t failures_ = 0;
     StderrReporter printer_;
     ScopedReporter scope_;
 };
@@ -56,6 +62,10 @@ struct ParsedArgs {
 ParsedArgs ParseArgs(std::span<const std::string> args, std::size_t positionalCount,
                      std::initializer_list<std::string_view> valueOptions,
                      std::initializer_list<std::string_view> flagOptions = {});
+
+// The same with at least minimumPositional positional arguments.
+ParsedArgs ParseArgsAtLeast(std::span<const std::string> args, std::size_t minimumPositional,
+                            std::initializer_list<std::string_view> valueOptions);
 
 std::int64_t ParseInteger(std::string_view text, std::string_view what);
 

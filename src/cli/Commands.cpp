@@ -10,6 +10,7 @@ namespace sonlet::cli {
 #define SONLET_CLI_COMMANDS(X)                                                                     \
     X(InfoCommand)                                                                                 \
     X(ConvertCommand)                                                                              \
+    X(ImportCommand)                                                                               \
     X(ExportCommand)                                                                               \
     X(ApplyCommand)                                                                                \
     X(RenderCommand)

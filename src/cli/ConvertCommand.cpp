@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
+#include "model/AudioImport.h"
 #include "model/Instrument.h"
 #include "support/Report.h"
 
@@ -14,27 +15,27 @@ int RunConvert(std::span<const std::string> args) {
     RecordingReporter reporter;
     TInstrument inst;
     LoadLikeOpen(inst, parsed.positional[0]);
-    for (const std::string& wav : parsed.All("--add")) {
-        if (!reporter.Quiet()) {
+    for (const std::string& file : parsed.All("--add")) {
+        if (reporter.Failed()) {
             break;
         }
-        if (!inst.AddWavSample(wav)) {
+        if (AddSamplesFromFile(inst, file).leftOut > 0) {
             ShowError("An instrument holds at most 16 samples");
         }
     }
-    if (!reporter.Quiet()) {
+    if (reporter.Failed()) {
         return ExitFailure;
     }
     if (const auto name = parsed.Single("--name")) {
         inst.InstrumentName = *name;
     }
     inst.SaveToFile(output);
-    return reporter.Quiet() ? ExitOk : ExitFailure;
+    return reporter.Failed() ? ExitFailure : ExitOk;
 }
 
 } // namespace
 
 extern const CliCommand ConvertCommand;
-const CliCommand ConvertCommand{"convert", "IN OUT.xi [--add WAV]... [--name NAME]", RunConvert};
+const CliCommand ConvertCommand{"convert", "IN OUT.xi [--add FILE]... [--name NAME]", RunConvert};
 
 } // namespace sonlet::cli

@@ -15,7 +15,7 @@ int RunExport(std::span<const std::string> args) {
     RecordingReporter reporter;
     TInstrument inst;
     LoadLikeOpen(inst, parsed.positional[0]);
-    if (!reporter.Quiet()) {
+    if (reporter.Failed()) {
         return ExitFailure;
     }
     const std::int64_t index = chosen ? wanted : inst.CurrentIndex;

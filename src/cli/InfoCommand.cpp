@@ -175,7 +175,7 @@ int RunInfo(std::span<const std::string> args) {
     } else {
         PrintSummary(std::cout, inst, path, format);
     }
-    return reporter.Quiet() ? ExitOk : ExitFailure;
+    return reporter.Failed() ? ExitFailure : ExitOk;
 }
 
 } // namespace

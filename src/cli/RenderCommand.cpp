@@ -47,7 +47,7 @@ int RunRender(std::span<const std::string> args) {
     RecordingReporter reporter;
     TInstrument instrument;
     LoadLikeOpen(instrument, parsed.positional[0]);
-    if (!reporter.Quiet()) {
+    if (reporter.Failed()) {
         return ExitFailure;
     }
     if (instrument.CurrentSample() == nullptr) {

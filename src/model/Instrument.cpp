@@ -2,6 +2,8 @@
 
 #include "support/Text.h"
 
+#include <utility>
+
 namespace sonlet {
 
 TInstrument::TInstrument() { Clear(); }
@@ -78,16 +80,8 @@ TSample* TInstrument::CurrentSample() const {
     return Samples[static_cast<std::size_t>(CurrentIndex)].get();
 }
 
-void TInstrument::LoadFromFile(const std::string& fileName) {
-    InstrumentEditGuard guard(editLock_);
-    if (GetFileExt(fileName) == "xi") {
-        LoadXi(fileName);
-    } else {
-        LoadWav(fileName);
-    }
-    if (TSample* sample = CurrentSample()) {
-        sample->ClearMarks();
-    }
+bool TInstrument::LoadFromFile(const std::string& fileName) {
+    return GetFileExt(fileName) == "xi" ? LoadXi(fileName) : LoadWav(fileName);
 }
 
 void TInstrument::SaveToFile(const std::string& fileName) {
@@ -96,22 +90,80 @@ void TInstrument::SaveToFile(const std::string& fileName) {
     }
 }
 
-void TInstrument::LoadWav(const std::string& fileName) {
-    InstrumentEditGuard guard(editLock_);
-    ClearUnlocked();
-    AddSampleUnlocked();
-    Samples[0]->LoadFromWav(fileName);
+// Each load below declares the instrument it reads into before it takes the edit lock, so
+// the samples it puts aside are freed after the lock is released.
+bool TInstrument::LoadWav(const std::string& fileName) {
+    TInstrument loaded;
+    loaded.AddSample();
+    TSample& sample = *loaded.Samples[0];
+    if (!sample.LoadFromWav(fileName)) {
+        return false;
+    }
+    sample.ClearMarks();
+    TakeSamples(loaded);
+    return true;
 }
 
 bool TInstrument::AddWavSample(const std::string& fileName) {
-    InstrumentEditGuard guard(editLock_);
     if (IsFull()) {
         return false;
     }
-    AddSampleUnlocked();
-    TSample& sample = *Samples[static_cast<std::size_t>(CurrentIndex)];
-    sample.LoadFromWav(fileName);
-    sample.ClearMarks();
+    auto sample = std::make_unique<TSample>();
+    if (!sample->LoadFromWav(fileName)) {
+        return false;
+    }
+    sample->ClearMarks();
+    InstrumentEditGuard guard(editLock_);
+    Samples[static_cast<std::size_t>(SampleCount)] = std::move(sample);
+    CurrentIndex = SampleCount;
+    ++SampleCount;
+    return true;
+}
+
+bool TInstrument::LoadXi(const std::string& fileName) {
+    TInstrument loaded;
+    if (!loaded.ReadXi(fileName)) {
+        return false;
+    }
+    if (TSample* sample = loaded.CurrentSample()) {
+        sample->ClearMarks();
+    }
+    TakeAll(loaded);
+    return true;
+}
+
+void TInstrument::TakeSamples(TInstrument& loaded) {
+    InstrumentEditGuard guard(editLock_);
+    Samples.swap(loaded.Samples);
+    std::swap(SampleCount, loaded.SampleCount);
+    std::swap(CurrentIndex, loaded.CurrentIndex);
+    FileName.swap(loaded.FileName);
+    std::swap(Fadeout, loaded.Fadeout);
+}
+
+void TInstrument::TakeAll(TInstrument& loaded) {
+    InstrumentEditGuard guard(editLock_);
+    TakeSamples(loaded);
+    std::swap(XiBlock, loaded.XiBlock);
+    TrackerName.swap(loaded.TrackerName);
+    XiName.swap(loaded.XiName);
+    std::swap(XiVersion, loaded.XiVersion);
+    std::swap(XiSampleCount, loaded.XiSampleCount);
+    std::swap(VolEnv, loaded.VolEnv);
+    std::swap(PanEnv, loaded.PanEnv);
+    std::swap(VolPoints, loaded.VolPoints);
+    std::swap(PanPoints, loaded.PanPoints);
+    InstrumentName.swap(loaded.InstrumentName);
+}
+
+bool TInstrument::AdoptSample(std::unique_ptr<TSample> sample) {
+    InstrumentEditGuard guard(editLock_);
+    if (IsFull() || !sample) {
+        return false;
+    }
+    Samples[static_cast<std::size_t>(SampleCount)] = std::move(sample);
+    CurrentIndex = SampleCount;
+    ++SampleCount;
     return true;
 }
 

@@ -74,14 +74,27 @@ public:
     bool IsFull() const { return SampleCount >= MaxSamples; }
 
     // ".xi" (any case) goes to the XI reader, anything else to the WAV importer.
-    void LoadFromFile(const std::string& fileName);
+    //
+    // Every load reads the file into an instrument of its own and only then, under the edit
+    // lock, puts what it read in place of this one's samples (an XI file: of all its
+    // fields). A load that fails (reported to the user) returns false and leaves this
+    // instrument as it was; the player never sees a half-read instrument, and no message
+    // box is shown while the lock is held.
+    bool LoadFromFile(const std::string& fileName);
     // Saves as XI when the name ends in ".xi"; any other name saves nothing.
     void SaveToFile(const std::string& fileName);
-    void LoadWav(const std::string& fileName);
-    // Reads a WAV file into a new sample after the existing ones and makes it current;
-    // false, with nothing added, when 16 samples are held.
+    // Replaces the samples by the one sample of a WAV file; the instrument's envelopes,
+    // name and XI block stay, Fadeout becomes 1024.
+    bool LoadWav(const std::string& fileName);
+    // Reads a WAV file into a new sample after the existing ones and makes it current.
+    // False, with nothing added, when 16 samples are held (not reported) or the file gave no
+    // sample (reported).
     bool AddWavSample(const std::string& fileName);
-    void LoadXi(const std::string& fileName);
+    // Replaces the whole instrument by an XI file's.
+    bool LoadXi(const std::string& fileName);
+    // Puts a sample read elsewhere after the existing ones and makes it current; false, with
+    // the sample dropped, when 16 samples are held.
+    bool AdoptSample(std::unique_ptr<TSample> sample);
     void SaveXi(const std::string& fileName);
     void UnpackParams();
     void PackParams();
@@ -107,6 +120,13 @@ public:
 private:
     void ClearUnlocked();
     void AddSampleUnlocked();
+    // Reads an XI file into this instrument, which nobody else sees yet; false when the
+    // load failed.
+    bool ReadXi(const std::string& fileName);
+    // Swap this instrument's samples, or all its fields, with those of loaded, under the
+    // edit lock; loaded then holds the old ones and frees them when it goes.
+    void TakeSamples(TInstrument& loaded);
+    void TakeAll(TInstrument& loaded);
 
     mutable std::recursive_mutex editLock_;
 };

@@ -80,22 +80,21 @@ void TInstrument::PackParams() {
     XiSampleCount = static_cast<std::uint16_t>(SampleCount);
 }
 
-void TInstrument::LoadXi(const std::string& fileName) {
-    InstrumentEditGuard guard(editLock_);
+bool TInstrument::ReadXi(const std::string& fileName) {
     FileHandle file = OpenForRead(fileName);
     if (!file.IsValid()) {
         ShowError("File not found");
-        return;
+        return false;
     }
     try {
         // Bytes the file lacks read as zero, as every field of the header is taken as it is.
         std::array<std::uint8_t, xi::FileHeaderSize> head{};
-        file.Read(std::as_writable_bytes(std::span(head)));
+        bool complete = file.Read(std::as_writable_bytes(std::span(head))) == head.size();
         const std::string_view signature(reinterpret_cast<const char*>(head.data()),
                                          xi::CheckedSignatureLength);
         if (signature != xi::Signature.substr(0, xi::CheckedSignatureLength)) {
             ShowError("Not a valid file");
-            return;
+            return false;
         }
         const auto text = [&head](std::size_t offset, std::size_t length) {
             return std::string(reinterpret_cast<const char*>(head.data() + offset), length);
@@ -124,18 +123,23 @@ void TInstrument::LoadXi(const std::string& fileName) {
             file.Skip(static_cast<std::int64_t>(declared - held) * XiSampleHeaderSize);
         }
         for (std::int32_t i = 0; i < SampleCount; ++i) {
-            Samples[static_cast<std::size_t>(i)]->ReadXiData(file);
+            complete = Samples[static_cast<std::size_t>(i)]->ReadXiData(file) && complete;
         }
         if (SampleCount == 0) {
             AddSampleUnlocked();
         }
         CurrentIndex = 0;
         if (declared > held) {
-            ShowError("Only the first 16 samples were loaded");
+            ShowWarning("Only the first 16 samples were loaded");
         }
+        // A short sample header has told the user already.
+        if (!complete && headersComplete) {
+            ShowWarning(FileEndsEarlyText);
+        }
+        return true;
     } catch (const std::bad_alloc&) {
-        CurrentIndex = SampleCount > 0 ? 0 : -1;
         ShowError("Format not supported");
+        return false;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace sonlet {
 
@@ -22,6 +23,10 @@ struct WaveFormat {
 };
 
 inline constexpr std::size_t XiSampleHeaderSize = 40;
+
+// The warning of a reader whose file ended before the data it declares.
+inline constexpr std::string_view FileEndsEarlyText =
+    "The file ends early: some samples are incomplete";
 inline constexpr std::size_t MaxSampleNameLength = 22;
 
 // Conversions between stored values and the common signed 16-bit scale. 8-bit data is
@@ -143,15 +148,18 @@ public:
     std::string InfoText() const;
     void ShowInfo() const;
 
-    // Reads a RIFF WAVE file into this sample; failures are reported to the user.
-    void LoadFromWav(const std::string& fileName);
+    // Reads a RIFF WAVE file into this sample; false when it gave no sample. Failures are
+    // reported to the user, and so is data cut by the end of the file (a warning: the
+    // sample keeps what the file holds).
+    bool LoadFromWav(const std::string& fileName);
 
     // XI sample header and delta-coded data at the file's current position.
     // ReadXiHeader takes the parameters and keeps the 40 bytes in XiHeader; false (after a
     // message) when the file ends inside the header. The sample stays empty until
-    // ReadXiData, which reads the data run the header declares, cut to what the file holds.
+    // ReadXiData, which consumes the data run the header declares and keeps the values, cut
+    // to what the file holds; it returns false when the file ended inside the run.
     bool ReadXiHeader(FileHandle& file);
-    void ReadXiData(FileHandle& file);
+    bool ReadXiData(FileHandle& file);
     // Both return false when a write fell short.
     bool WriteXiHeader(FileHandle& file);
     bool WriteXiData(FileHandle& file) const;

@@ -2,6 +2,8 @@
 #include "support/FileIO.h"
 #include "support/Report.h"
 
+#include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 #include <new>
@@ -11,21 +13,41 @@ namespace sonlet {
 
 namespace {
 
-constexpr std::int64_t FormatChunkStart = 20;
-
 struct UnsupportedFormat {};
 
-// Walks the chunks from the file's current position to the "data" chunk's size field.
-// A size that points backwards or past the end of the file ends the walk, so crafted
-// files can neither loop nor send the reader outside the file.
-bool FindDataChunk(FileHandle& file) {
+// What a streaming recorder leaves in the data size when it never comes back to fill it in.
+constexpr std::uint32_t StreamedDataSize = 0xFFFFFFFF;
+
+// Every chunk identifier is four printable ASCII characters.
+bool IsChunkId(std::span<const char, 4> id) {
+    return std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
+}
+
+// Where the chunk after a body of size bytes at body begins. RIFF pads an odd-sized body
+// with one byte, but some writers leave the pad out: the padded position is taken when an
+// identifier stands there, the unpadded one otherwise.
+std::int64_t NextChunkStart(FileHandle& file, std::int64_t body, std::int64_t size) {
+    const std::int64_t end = body + size;
+    if (size % 2 == 0) {
+        return end;
+    }
+    std::array<char, 4> id{};
+    const bool padded = file.Seek(end + 1) &&
+                        ReadExact(file, std::as_writable_bytes(std::span(id))) && IsChunkId(id);
+    return padded ? end + 1 : end;
+}
+
+// Walks the chunks from the file's current position to the size field of the chunk named
+// wanted. A size that points backwards or past the end of the file ends the walk, so
+// crafted files can neither loop nor send the reader outside the file.
+bool FindChunk(FileHandle& file, std::string_view wanted) {
     const std::int64_t fileSize = file.Size();
     for (;;) {
         char id[4];
         if (!ReadExact(file, std::as_writable_bytes(std::span(id)))) {
             return false;
         }
-        if (std::string_view(id, 4) == "data") {
+        if (std::string_view(id, 4) == wanted) {
             return true;
         }
         std::uint8_t sizeBytes[4];
@@ -33,11 +55,25 @@ bool FindDataChunk(FileHandle& file) {
             return false;
         }
         const auto size = static_cast<std::int32_t>(LoadLE32(sizeBytes));
-        const std::int64_t next = file.Position() + size;
-        if (size < 0 || next > fileSize || !file.Seek(next)) {
+        const std::int64_t body = file.Position();
+        if (size < 0 || body + size > fileSize || !file.Seek(NextChunkStart(file, body, size))) {
             return false;
         }
     }
+}
+
+// Leaves the file at the size field of the format chunk. The chunk usually follows "WAVE"
+// at once, and then the bytes before "WAVE" are not examined; recorders that put "bext" or
+// "JUNK" first are read by walking the chunks.
+bool FindFormatChunk(FileHandle& file) {
+    char ident[7] = {};
+    if (!file.Seek(8) || !ReadExact(file, std::as_writable_bytes(std::span(ident)))) {
+        return false;
+    }
+    if (std::string_view(ident, 7) == "WAVEfmt") {
+        return file.Skip(1);
+    }
+    return std::string_view(ident, 4) == "WAVE" && file.Seek(12) && FindChunk(file, "fmt ");
 }
 
 template <typename T>
@@ -61,27 +97,24 @@ std::int64_t ReadValues(FileHandle& file, SampleBlocks<T>& blocks, std::int64_t 
 
 } // namespace
 
-void TSample::LoadFromWav(const std::string& fileName) {
+bool TSample::LoadFromWav(const std::string& fileName) {
     SetMarkA(-1);
     SetMarkB(-1);
 
     FileHandle file = OpenForRead(fileName);
     if (!file.IsValid()) {
         ShowError("File not found", MessageIcon::Warning);
-        return;
+        return false;
     }
 
     try {
-        char ident[7] = {};
-        file.Seek(8);
-        if (!ReadExact(file, std::as_writable_bytes(std::span(ident))) ||
-            std::string_view(ident, 7) != "WAVEfmt") {
+        if (!FindFormatChunk(file)) {
             ShowError("Not a wave file", MessageIcon::Information);
-            return;
+            return false;
         }
 
-        file.Skip(1);
         const auto formatSize = static_cast<std::int32_t>(ReadDWord(file));
+        const std::int64_t formatBody = file.Position();
         std::uint8_t fields[16] = {};
         file.Read(std::as_writable_bytes(std::span(fields)));
         Format.wFormatTag = LoadLE16(fields + 0);
@@ -92,26 +125,26 @@ void TSample::LoadFromWav(const std::string& fileName) {
         Format.wBitsPerSample = LoadLE16(fields + 14);
         Format.cbSize = 0;
 
-        const std::int64_t chunksStart = FormatChunkStart + formatSize;
-        const bool found = formatSize >= 0 && chunksStart <= file.Size() &&
-                           file.Seek(chunksStart) && FindDataChunk(file);
+        const bool found = formatSize >= 0 && formatBody + formatSize <= file.Size() &&
+                           file.Seek(NextChunkStart(file, formatBody, formatSize)) &&
+                           FindChunk(file, "data");
         if (!found || (Format.wBitsPerSample != 8 && Format.wBitsPerSample != 16) ||
             Format.nBlockAlign > 4) {
             MakeEmpty();
             ShowError("Format not supported", MessageIcon::Warning);
-            return;
+            return false;
         }
         if (Format.nChannels == 0) {
             throw UnsupportedFormat{};
         }
 
-        // A size beyond the end of the file (a cut-off recording, or a streamed file's
-        // 0xFFFFFFFF) or a negative one means: the data up to the end of the file.
-        std::int64_t size = static_cast<std::int32_t>(ReadDWord(file));
+        // A streamed file's size means: the data up to the end of the file. Any other size
+        // beyond the end is a file cut short, which keeps what it holds and says so.
+        const std::uint32_t declared = ReadDWord(file);
         const std::int64_t available = file.Remaining();
-        if (size < 0 || size > available) {
-            size = available;
-        }
+        const bool streamed = declared == StreamedDataSize;
+        const bool cut = !streamed && declared > available;
+        const std::int64_t size = (streamed || cut) ? available : std::int64_t{declared};
 
         BytesPerSample = Format.wBitsPerSample / 8;
         const std::int64_t wanted = size / BytesPerSample;
@@ -129,6 +162,10 @@ void TSample::LoadFromWav(const std::string& fileName) {
         DataSize = got < wanted ? got * BytesPerSample : size;
         NumSamples = got;
         NumFrames = NumSamples / Format.nChannels;
+        if (cut) {
+            ShowWarning(FileEndsEarlyText);
+        }
+        return true;
     } catch (const std::bad_alloc&) {
         MakeEmpty();
         ShowError("Format not supported", MessageIcon::Information);
@@ -137,6 +174,7 @@ void TSample::LoadFromWav(const std::string& fileName) {
         MakeEmpty();
         ShowError("Format not supported", MessageIcon::Information);
     }
+    return false;
 }
 
 } // namespace sonlet

@@ -50,7 +50,7 @@ std::int64_t ReadDeltaRun(FileHandle& file, std::span<T> values, std::int64_t co
 bool TSample::ReadXiHeader(FileHandle& file) {
     std::array<std::uint8_t, XiSampleHeaderSize> bytes{};
     if (!ReadExact(file, std::as_writable_bytes(std::span(bytes)))) {
-        ShowError("Error reading sample header");
+        ShowWarning("Error reading sample header", "Error", MessageIcon::Information);
         return false;
     }
     XiHeader = bytes;
@@ -83,9 +83,10 @@ bool TSample::ReadXiHeader(FileHandle& file) {
     return true;
 }
 
-void TSample::ReadXiData(FileHandle& file) {
+bool TSample::ReadXiData(FileHandle& file) {
     const std::int64_t declared = LoadLE32(&XiHeader[xi::LengthOffset]);
     const std::int32_t bytesPerValue = BytesPerSample == 2 ? 2 : 1;
+    const std::int64_t start = file.Position();
     const std::int64_t size = std::min(declared, file.Remaining());
     const std::int64_t wanted = size / bytesPerValue;
     const std::int64_t blocks = wanted / BlockSize + 1;
@@ -104,15 +105,17 @@ void TSample::ReadXiData(FileHandle& file) {
         got = ReadDeltaRun(file, values, wanted, delta::Decode16);
         std::fill(values.begin() + got, values.end(), std::int16_t{0});
     }
-    // A run cut by the end of the file takes the file's last bytes, so later samples
-    // find nothing; each keeps what the file holds, as a WAV file does.
-    if (size < declared) {
-        file.Seek(std::max(file.Size(), std::int64_t{0}));
+    // The run ends where its declared length says, as other trackers read it: past the odd
+    // byte a 16-bit run may end with, or, for a run cut by the end of the file, at the end,
+    // so later samples find nothing and each keeps what the file holds.
+    if (got * bytesPerValue != size && start >= 0) {
+        file.Seek(start + size);
     }
     DataSize = got < declared / bytesPerValue ? got * bytesPerValue : declared;
     NumSamples = got;
     NumFrames = Format.nChannels > 0 ? NumSamples / Format.nChannels : 0;
     UpdateRanges();
+    return size == declared;
 }
 
 bool TSample::WriteXiHeader(FileHandle& file) {

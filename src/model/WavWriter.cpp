@@ -36,13 +36,14 @@ std::array<std::uint8_t, WavHeaderSize> PcmWavHeader(std::uint16_t channels, std
     return h;
 }
 
-std::vector<std::uint8_t> WavFileBytes(const TSample& sample) {
+std::vector<std::uint8_t> WavFileBytes(const TSample& sample, std::uint32_t rate) {
     // A sample that never got a format is written as empty 16-bit mono.
     const bool eightBit = sample.BytesPerSample == 1;
     const std::uint16_t bytesPerValue = eightBit ? 1 : 2;
     const std::uint16_t channels = std::max<std::uint16_t>(sample.Format.nChannels, 1);
-    const std::uint32_t rate =
-        sample.Format.nSamplesPerSec != 0 ? sample.Format.nSamplesPerSec : DefaultRate;
+    if (rate == 0) {
+        rate = sample.Format.nSamplesPerSec != 0 ? sample.Format.nSamplesPerSec : DefaultRate;
+    }
     // A partly held last frame is left out: a WAV file holds whole frames.
     const std::int64_t values =
         sample.Format.nChannels == 0 ? 0 : sample.NumFrames * sample.Format.nChannels;
@@ -68,13 +69,13 @@ std::vector<std::uint8_t> WavFileBytes(const TSample& sample) {
     return out;
 }
 
-bool SaveSampleAsWav(const TSample& sample, const std::string& fileName) {
+bool SaveSampleAsWav(const TSample& sample, const std::string& fileName, std::uint32_t rate) {
     AtomicFileWriter writer(fileName);
     if (!writer.IsOpen()) {
         ShowError("Error opening file for write");
         return false;
     }
-    const std::vector<std::uint8_t> bytes = WavFileBytes(sample);
+    const std::vector<std::uint8_t> bytes = WavFileBytes(sample, rate);
     if (!writer.File().Write(std::as_bytes(std::span(bytes))) || !writer.Commit()) {
         ShowError("Error writing file");
         return false;

@@ -17,12 +17,12 @@ std::array<std::uint8_t, WavHeaderSize> PcmWavHeader(std::uint16_t channels, std
                                                      std::uint16_t bits, std::uint32_t dataBytes,
                                                      std::uint32_t pad = 0);
 
-// The bytes of a canonical PCM WAV file holding the sample's whole frames in its own depth,
-// channel count and rate.
-std::vector<std::uint8_t> WavFileBytes(const TSample& sample);
+// The bytes of a canonical PCM WAV file holding the sample's whole frames in its own depth and
+// channel count, at rate (0: the sample's own rate).
+std::vector<std::uint8_t> WavFileBytes(const TSample& sample, std::uint32_t rate = 0);
 
 // Writes WavFileBytes to fileName, replacing it only when every byte is written. Failures
 // are reported ("Error opening file for write", "Error writing file"); false then.
-bool SaveSampleAsWav(const TSample& sample, const std::string& fileName);
+bool SaveSampleAsWav(const TSample& sample, const std::string& fileName, std::uint32_t rate = 0);
 
 } // namespace sonlet

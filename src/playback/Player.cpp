@@ -2,9 +2,9 @@
 
 #include "support/Report.h"
 
+#include <algorithm>
 #include <chrono>
 #include <string>
-#include <thread>
 
 namespace sonlet {
 
@@ -40,7 +40,14 @@ void TWavePlayer::RequestQuit() {
     ring_->Wake();
 }
 
-void TWavePlayer::WakeForTermination() { ring_->Wake(); }
+void TWavePlayer::WakeForTermination() {
+    ring_->Wake();
+    {
+        // Taking the lock orders the flag before a retry wait's check of it.
+        std::lock_guard lock(retryMutex_);
+    }
+    retryWake_.notify_all();
+}
 
 void TWavePlayer::Execute() {
     playing_.store(false, std::memory_order_release);
@@ -84,8 +91,15 @@ void TWavePlayer::RestoreIfLost() {
     if (!ring_->HasStreamBuffer() || !ring_->IsLost()) {
         return;
     }
-    while (ring_->Restore() == RingBufferLost && !TerminationRequested()) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // A device that stays away is tried less and less often: each failed open may cost the
+    // sound system real work.
+    std::chrono::milliseconds wait = RestoreRetry.first;
+    while (ring_->Restore() == RingBufferLost) {
+        std::unique_lock lock(retryMutex_);
+        if (retryWake_.wait_for(lock, wait, [this] { return TerminationRequested(); })) {
+            return;
+        }
+        wait = std::min(wait * 2, RestoreRetry.limit);
     }
 }
 

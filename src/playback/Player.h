@@ -7,7 +7,10 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <string>
 
 namespace sonlet {
@@ -64,6 +67,13 @@ public:
     std::atomic<PlaybackMode> Mode{PlaybackMode::Standard};
     // Written by the editor's Loop Playback command; playback does not depend on it.
     std::atomic<bool> LoopPlayback{false};
+    // Waits between attempts to reopen a lost output, doubling from `first` up to `limit`;
+    // a termination request ends a wait at once. Set before Resume.
+    struct RetryWaits {
+        std::chrono::milliseconds first{10};
+        std::chrono::milliseconds limit{500};
+    };
+    RetryWaits RestoreRetry;
 
     bool Playing() const { return playing_.load(std::memory_order_acquire); }
     const VoiceTable& Voices() const { return voices_; }
@@ -86,6 +96,8 @@ private:
     std::array<std::int16_t, SegmentValues> segmentValues_{};
     std::atomic<bool> playing_{false};
     std::atomic<bool> quit_{false};
+    std::mutex retryMutex_;
+    std::condition_variable retryWake_;
     std::int64_t segment_ = 0;
 };
 

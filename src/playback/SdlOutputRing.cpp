@@ -1,14 +1,74 @@
 #include "playback/SdlOutputRing.h"
 
 #include <SDL.h>
+#include <cstdio>
+
+#if defined(__linux__)
+#include <dlfcn.h>
+#endif
 
 namespace sonlet {
 
 namespace {
 
-constexpr std::uint32_t RingFrames = RingBytes / FrameBytes;
 // Frames per callback: a quarter of a segment keeps the latency well inside one segment.
+// The device may still take several callbacks back to back to fill a longer period of its
+// own; the ring copes with that.
 constexpr Uint16 DeviceChunkFrames = SegmentFrames / 4;
+
+#if defined(__linux__)
+// ALSA prints several lines on stderr for every failed open (no card, card busy) unless its
+// error handler is replaced. SDL loads ALSA itself, so the handler is reached through the
+// already loaded library, if there is one.
+using AlsaErrorHandler = void (*)(const char*, int, const char*, int, const char*, ...);
+using AlsaSetErrorHandler = int (*)(AlsaErrorHandler);
+
+extern "C" void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
+
+AlsaSetErrorHandler LoadedAlsaSetErrorHandler() {
+    void* alsa = dlopen("libasound.so.2", RTLD_LAZY | RTLD_NOLOAD);
+    if (alsa == nullptr) {
+        return nullptr;
+    }
+    auto* set = reinterpret_cast<AlsaSetErrorHandler>(dlsym(alsa, "snd_lib_error_set_handler"));
+    dlclose(alsa); // only drops the reference NOLOAD took; SDL keeps the library loaded
+    return set;
+}
+#endif
+
+void IgnoreSdlLog(void*, int, SDL_LogPriority, const char*) {}
+
+// Keeps the messages of SDL and of the sound system under it off stderr for its lifetime.
+class QuietSoundSystem {
+public:
+    QuietSoundSystem() {
+        SDL_LogGetOutputFunction(&sdlLog_, &sdlLogData_);
+        SDL_LogSetOutputFunction(&IgnoreSdlLog, nullptr);
+#if defined(__linux__)
+        setAlsaHandler_ = LoadedAlsaSetErrorHandler();
+        if (setAlsaHandler_ != nullptr) {
+            setAlsaHandler_(&IgnoreAlsaError);
+        }
+#endif
+    }
+    ~QuietSoundSystem() {
+#if defined(__linux__)
+        if (setAlsaHandler_ != nullptr) {
+            setAlsaHandler_(nullptr); // ALSA's default handler
+        }
+#endif
+        SDL_LogSetOutputFunction(sdlLog_, sdlLogData_);
+    }
+    QuietSoundSystem(const QuietSoundSystem&) = delete;
+    QuietSoundSystem& operator=(const QuietSoundSystem&) = delete;
+
+private:
+    SDL_LogOutputFunction sdlLog_ = nullptr;
+    void* sdlLogData_ = nullptr;
+#if defined(__linux__)
+    AlsaSetErrorHandler setAlsaHandler_ = nullptr;
+#endif
+};
 
 } // namespace
 
@@ -56,45 +116,19 @@ bool SdlOutputRing::CreateStreamBuffer() {
     if (device_ == 0) {
         return false;
     }
-    if (!frames_) {
-        frames_ = std::make_unique<std::atomic<std::uint32_t>[]>(RingFrames);
-        for (std::uint32_t i = 0; i < RingFrames; ++i) {
-            frames_[i].store(0, std::memory_order_relaxed);
-        }
-    }
-    return true;
+    return DeviceRing::CreateStreamBuffer();
 }
-
-bool SdlOutputRing::HasStreamBuffer() const { return frames_ != nullptr; }
 
 void SdlOutputRing::Callback(void* self, std::uint8_t* stream, int length) {
-    static_cast<SdlOutputRing*>(self)->Fill(stream, length);
-}
-
-void SdlOutputRing::Fill(std::uint8_t* stream, int length) {
-    std::uint32_t frame = cursorFrame_.load(std::memory_order_relaxed);
-    const int frames = length / FrameBytes;
-    for (int i = 0; i < frames; ++i) {
-        if (frame % SegmentFrames == 0) {
-            events_.Post(static_cast<std::int32_t>(frame / SegmentFrames));
-        }
-        const std::uint32_t value = frames_[frame].load(std::memory_order_relaxed);
-        std::uint8_t* out = stream + static_cast<std::ptrdiff_t>(i) * FrameBytes;
-        out[0] = static_cast<std::uint8_t>(value);
-        out[1] = static_cast<std::uint8_t>(value >> 8);
-        out[2] = static_cast<std::uint8_t>(value >> 16);
-        out[3] = static_cast<std::uint8_t>(value >> 24);
-        frame = (frame + 1) % RingFrames;
-        cursorFrame_.store(frame, std::memory_order_relaxed);
-    }
+    static_cast<SdlOutputRing*>(self)->Pull(stream, length / FrameBytes);
 }
 
 bool SdlOutputRing::Start() {
-    if (device_ == 0 || !frames_) {
+    if (device_ == 0 || !HasStreamBuffer()) {
         return false;
     }
     SDL_LockAudioDevice(device_);
-    cursorFrame_.store(0, std::memory_order_relaxed);
+    Rewind();
     SDL_UnlockAudioDevice(device_);
     SDL_PauseAudioDevice(device_, 0);
     started_ = true;
@@ -108,46 +142,9 @@ void SdlOutputRing::Stop() {
     started_ = false;
 }
 
-std::uint32_t SdlOutputRing::PlayCursor() const {
-    if (!frames_) {
-        return 0;
-    }
-    return cursorFrame_.load(std::memory_order_relaxed) * FrameBytes;
-}
-
-std::int32_t SdlOutputRing::LockSegment(std::int32_t segment) {
-    if (!frames_ || segment < 0 || segment >= SegmentCount) {
-        return RingGenericFailure;
-    }
-    if (IsLost()) {
-        return RingBufferLost;
-    }
-    locked_ = segment;
-    return RingOk;
-}
-
-void SdlOutputRing::WriteLocked(std::span<const std::int16_t, SegmentValues> values) {
-    if (locked_ < 0) {
-        return;
-    }
-    const std::uint32_t first = static_cast<std::uint32_t>(locked_) * SegmentFrames;
-    for (std::uint32_t m = 0; m < static_cast<std::uint32_t>(SegmentFrames); ++m) {
-        const auto left = static_cast<std::uint16_t>(values[2 * m]);
-        const auto right = static_cast<std::uint16_t>(values[2 * m + 1]);
-        frames_[first + m].store(static_cast<std::uint32_t>(right) << 16 | left,
-                                 std::memory_order_relaxed);
-    }
-}
-
-bool SdlOutputRing::UnlockSegment() {
-    const bool wasLocked = locked_ >= 0;
-    locked_ = -1;
-    return wasLocked;
-}
-
 bool SdlOutputRing::IsLost() {
     if (device_ == 0) {
-        return frames_ != nullptr;
+        return HasStreamBuffer();
     }
     // SDL disables an open device when it is removed, and posts SDL_AUDIODEVICEREMOVED to an
     // event queue that only a program pumping SDL events would see; the status covers both.
@@ -156,17 +153,23 @@ bool SdlOutputRing::IsLost() {
 
 std::int32_t SdlOutputRing::Restore() {
     CloseDevice();
-    if (!OpenDevice()) {
+    bool opened = false;
+    {
+        QuietSoundSystem quiet;
+        opened = OpenDevice();
+    }
+    if (!opened) {
+        if (!lossAnnounced_) {
+            lossAnnounced_ = true;
+            std::fprintf(stderr, "sonlet: the audio device is gone; waiting for it to return\n");
+        }
         return RingBufferLost;
     }
+    lossAnnounced_ = false;
     if (started_) {
         SDL_PauseAudioDevice(device_, 0);
     }
     return RingOk;
 }
-
-std::int32_t SdlOutputRing::WaitForEvent() { return events_.Wait(); }
-
-void SdlOutputRing::Wake() { events_.Wake(); }
 
 } // namespace sonlet

@@ -9,13 +9,14 @@
 
 namespace sonlet {
 
-// Segment events from a real-time producer (the device callback) to the player thread, in
-// the order they happened, plus a wake-up request from any thread. Post never blocks, locks
-// or allocates; a full queue drops the event (the player is a whole ring behind anyway).
+// Segment events (absolute segment indices) from a real-time producer (the device callback)
+// to the player thread, in the order they happened, plus a wake-up request from any thread. Post
+// never blocks, locks or allocates; a full queue drops the event (the player is a whole ring behind
+// anyway).
 class SegmentEventQueue {
 public:
     // Producer side: one thread only.
-    void Post(std::int32_t segment) {
+    void Post(std::int64_t segment) {
         const std::uint32_t head = head_.load(std::memory_order_relaxed);
         if (head - tail_.load(std::memory_order_acquire) >= Capacity) {
             return;
@@ -30,7 +31,7 @@ public:
         signal_.release();
     }
     // Consumer side: one thread only. Blocks until an event or a wake-up.
-    std::int32_t Wait() {
+    std::int64_t Wait() {
         for (;;) {
             signal_.acquire();
             if (woken_.exchange(false, std::memory_order_acq_rel)) {
@@ -38,7 +39,7 @@ public:
             }
             const std::uint32_t tail = tail_.load(std::memory_order_relaxed);
             if (tail != head_.load(std::memory_order_acquire)) {
-                const std::int32_t segment =
+                const std::int64_t segment =
                     entries_[tail % Capacity].load(std::memory_order_relaxed);
                 tail_.store(tail + 1, std::memory_order_release);
                 return segment;
@@ -48,7 +49,7 @@ public:
 
 private:
     static constexpr std::uint32_t Capacity = 16;
-    std::array<std::atomic<std::int32_t>, Capacity> entries_{};
+    std::array<std::atomic<std::int64_t>, Capacity> entries_{};
     std::atomic<std::uint32_t> head_{0};
     std::atomic<std::uint32_t> tail_{0};
     std::atomic<bool> woken_{false};

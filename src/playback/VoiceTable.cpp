@@ -2,6 +2,7 @@
 
 #include "playback/OutputRing.h"
 
+#include <algorithm>
 #include <charconv>
 #include <thread>
 #include <tuple>
@@ -97,9 +98,10 @@ std::int32_t VoiceTable::ChooseVoice(std::uint32_t& version) const {
     return chosen;
 }
 
+// Every held voice of the slot and note counts, also one that starts after the release
+// time (a short tap near the end of the ring); the release then moves to its start.
 std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, std::int32_t note,
                                     std::uint32_t& version) const {
-    const TimeKey limit{LastWrapPass() + 2, 0};
     std::int32_t chosen = -1;
     TimeKey best{};
     for (std::int32_t i = 0; i < VoiceCount; ++i) {
@@ -110,7 +112,7 @@ std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, std::int32_t not
             continue;
         }
         const TimeKey key{voice.startBuf.load(Relaxed), voice.startPos.load(Relaxed)};
-        if (key < limit && (chosen < 0 || key < best)) {
+        if (chosen < 0 || key < best) {
             chosen = i;
             best = key;
             version = seen;
@@ -173,8 +175,10 @@ std::int32_t VoiceTable::ReleaseAt(const InstrumentSlot& slot, std::int32_t note
         if (!TryClaim(voice, version)) {
             continue;
         }
-        voice.stopBuf.store(stop.pass, Release);
-        voice.stopPos.store(stop.offset, Release);
+        const TimeKey start{voice.startBuf.load(Relaxed), voice.startPos.load(Relaxed)};
+        const TimeKey release = std::max(start, TimeKey{stop.pass, stop.offset});
+        voice.stopBuf.store(std::get<0>(release), Release);
+        voice.stopPos.store(std::get<1>(release), Release);
         voice.status.store(VoiceReleased, std::memory_order_release);
         Publish(voice);
         return index;

@@ -64,8 +64,8 @@ public:
     // or -1 when no voice may be taken and the note is dropped.
     std::int32_t NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
                         std::uint32_t playCursor, PlaybackMode mode = PlaybackMode::Standard);
-    // Releases the oldest held voice of slot and note, 5120 frames after playCursor; the
-    // voice index, or -1 when there is none.
+    // Releases the oldest held voice of slot and note, 5120 frames after playCursor but not
+    // before the voice's start; the voice index, or -1 when there is none.
     std::int32_t NoteOff(const InstrumentSlot& slot, std::int32_t note, std::uint32_t playCursor);
 
     // The same two with the time given (offline rendering).

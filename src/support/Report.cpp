@@ -10,6 +10,18 @@ namespace {
 StderrReporter defaultReporter;
 std::atomic<Reporter*> installed{nullptr};
 
+thread_local HeldMessages* holding = nullptr;
+
+void Raise(std::string_view caption, std::string_view text, MessageIcon icon, bool warning) {
+    if (holding != nullptr) {
+        holding->Hold(caption, text, icon, warning);
+    } else if (warning) {
+        CurrentReporter().ShowWarningBox(caption, text, icon);
+    } else {
+        CurrentReporter().ShowBox(caption, text, icon);
+    }
+}
+
 void PrintLine(std::string_view caption, std::string_view text) {
     std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),
                  static_cast<int>(text.size()), text.data());
@@ -19,6 +31,10 @@ void PrintLine(std::string_view caption, std::string_view text) {
 
 void StderrReporter::ShowBox(std::string_view caption, std::string_view text, MessageIcon) {
     PrintLine(caption, text);
+}
+
+void StderrReporter::ShowWarningBox(std::string_view, std::string_view text, MessageIcon) {
+    PrintLine("warning", text);
 }
 
 bool StderrReporter::AskYesNo(std::string_view caption, std::string_view text) {
@@ -43,14 +59,28 @@ ScopedReporter::ScopedReporter(Reporter& reporter)
 
 ScopedReporter::~ScopedReporter() { installed.store(previous_, std::memory_order_release); }
 
-void ShowError(std::string_view text, MessageIcon icon) {
-    CurrentReporter().ShowBox("Error", text, icon);
+HeldMessages::HeldMessages() : previous_(holding) { holding = this; }
+
+HeldMessages::~HeldMessages() {
+    holding = previous_;
+    for (const Box& box : boxes_) {
+        Raise(box.caption, box.text, box.icon, box.warning);
+    }
+}
+
+void HeldMessages::Hold(std::string_view caption, std::string_view text, MessageIcon icon,
+                        bool warning) {
+    boxes_.push_back({std::string(caption), std::string(text), icon, warning});
+}
+
+void ShowError(std::string_view text, MessageIcon icon) { Raise("Error", text, icon, false); }
+
+void ShowWarning(std::string_view text, std::string_view caption, MessageIcon icon) {
+    Raise(caption, text, icon, true);
 }
 
 bool Confirm(std::string_view text) { return CurrentReporter().AskYesNo("Confirm", text); }
 
-void ShowMessage(std::string_view text) {
-    CurrentReporter().ShowBox(ApplicationTitle, text, MessageIcon::None);
-}
+void ShowMessage(std::string_view text) { Raise(ApplicationTitle, text, MessageIcon::None, false); }
 
 } // namespace sonlet

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace sonlet {
 
@@ -17,6 +18,12 @@ public:
 
     // A box with one OK button.
     virtual void ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) = 0;
+    // A box about a problem the operation got past: it went on and left a usable result.
+    // Reporters that must tell warnings from failures (the command-line tool's exit status
+    // does) override it; the others show it as any box.
+    virtual void ShowWarningBox(std::string_view caption, std::string_view text, MessageIcon icon) {
+        ShowBox(caption, text, icon);
+    }
     // A Yes/No question; true only for Yes.
     virtual bool AskYesNo(std::string_view caption, std::string_view text) = 0;
     // A warning with Retry and Ignore; true for Retry.
@@ -27,6 +34,8 @@ public:
 class StderrReporter final : public Reporter {
 public:
     void ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) override;
+    // Prints "warning: " and the text.
+    void ShowWarningBox(std::string_view caption, std::string_view text, MessageIcon icon) override;
     bool AskYesNo(std::string_view caption, std::string_view text) override;
     bool AskRetryIgnore(std::string_view caption, std::string_view text) override;
 };
@@ -48,8 +57,36 @@ private:
     Reporter* previous_;
 };
 
+// Holds back the boxes that ShowError, ShowWarning and ShowMessage raise on this thread
+// while it lives, and shows them in order when it goes, so a command can finish its work
+// and show its result before the user reads about it. Other threads' boxes and questions
+// are never held. Holders nest: an inner one hands its boxes to the outer one.
+class HeldMessages {
+public:
+    HeldMessages();
+    ~HeldMessages();
+    HeldMessages(const HeldMessages&) = delete;
+    HeldMessages& operator=(const HeldMessages&) = delete;
+
+    // Keeps one box for later; used by the helpers below.
+    void Hold(std::string_view caption, std::string_view text, MessageIcon icon, bool warning);
+
+private:
+    struct Box {
+        std::string caption;
+        std::string text;
+        MessageIcon icon;
+        bool warning;
+    };
+    std::vector<Box> boxes_;
+    HeldMessages* previous_;
+};
+
 // The error box of the model: caption "Error", OK button.
 void ShowError(std::string_view text, MessageIcon icon = MessageIcon::Information);
+// A warning: the operation went on with a usable result (Reporter::ShowWarningBox).
+void ShowWarning(std::string_view text, std::string_view caption = "Warning",
+                 MessageIcon icon = MessageIcon::Warning);
 // The confirmation box: caption "Confirm", Yes and No; true only for Yes.
 bool Confirm(std::string_view text);
 // The toolkit's plain message box (no icon, the application's title as caption).

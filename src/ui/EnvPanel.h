@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/EnvelopeEditor.h"
 #include "ui/PaintBox.h"
+#include "ui/logic/EnvelopeEditor.h"
 
 #include <QFrame>
 #include <array>

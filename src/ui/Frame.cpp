@@ -193,16 +193,27 @@ void TfrSonlet::BuildSampleList() {
         return action;
     };
     tbSampleNew = add(ToolIcon::New, "Add a sample");
-    tbSampleOpen = add(ToolIcon::Open, "Load a sample (not available)");
-    tbSampleSave = add(ToolIcon::Save, "Save the sample (not available)");
+    tbSampleOpen = add(ToolIcon::Open, "Add a sample from an audio file");
+    tbSampleSave = add(ToolIcon::Save, "Save the sample as a WAV file");
     tbSampleCut = add(ToolIcon::Cut, "Delete the sample");
     tbSampleCopy = add(ToolIcon::Copy, "Copy the sample (not available)");
     tbSamplePaste = add(ToolIcon::Paste, "Paste a sample (not available)");
-    // These four have no action yet; greyed out rather than silently ignoring a click.
-    for (QAction* idle : {tbSampleOpen, tbSampleSave, tbSampleCopy, tbSamplePaste}) {
+    // These two have no action yet; greyed out rather than silently ignoring a click.
+    for (QAction* idle : {tbSampleCopy, tbSamplePaste}) {
         idle->setEnabled(false);
     }
     connect(tbSampleNew, &QAction::triggered, this, [this] { tbSampleNewClick(); });
+    connect(tbSampleOpen, &QAction::triggered, this, [this] { tbSampleOpenClick(); });
+    connect(tbSampleSave, &QAction::triggered, this, [this] { tbSampleSaveClick(); });
+    SampleOpenDialog.Title = "Add a sample";
+    SampleOpenDialog.Filter = "Audio files (*.wav *.wave *.aif *.aiff *.aifc *.flac *.ogg *.oga "
+                              "*.w64 *.rf64 *.caf *.au *.snd)|*.wav;*.wave;*.aif;*.aiff;*.aifc;"
+                              "*.flac;*.ogg;*.oga;*.w64;*.rf64;*.caf;*.au;*.snd|"
+                              "Xi files (*.xi)|*.xi|All files (*.*)|*.*";
+    SampleSaveDialog.Title = "Save the sample";
+    SampleSaveDialog.Filter = "Wave files (*.wav)|*.wav";
+    SampleSaveDialog.DefaultExt = "wav";
+    SampleSaveDialog.ForSave = true;
     connect(tbSampleCut, &QAction::triggered, this, [this] { tbSampleCutClick(); });
     inner->addWidget(ToolBar2);
 }

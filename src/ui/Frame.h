@@ -5,8 +5,8 @@
 #include "ui/FrameCommands.h"
 #include "ui/LanePainter.h"
 #include "ui/PaintBox.h"
-#include "ui/WaveDrag.h"
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveDrag.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <QColor>
 #include <QString>
@@ -201,11 +201,13 @@ public:
     void sbZoom1aClick(QToolButton& sender);
     void lbSamplesClick();
     void tbSampleNewClick();
+    void tbSampleOpenClick();
+    void tbSampleSaveClick();
     void tbSampleCutClick();
 
     // ---- commands ----
     // Menus, the main tool bar, the file dialogs and their handlers (New, Open, Save, Play,
-    // Stop, sample functions, ...) are added here; they live in FrameCommands.cpp.
+    // Stop, sample functions, ...), defined in FrameCommands.cpp.
 
     // Builds the main menu, the main tool bar (into CoolBar1) and the file dialogs; once.
     void BuildCommands();
@@ -267,6 +269,9 @@ public:
 
     TFileDialog OpenDialog;
     TFileDialog SaveDialog;
+    // The sample list's own dialogs: any audio file in, the current sample out as WAV.
+    TFileDialog SampleOpenDialog;
+    TFileDialog SampleSaveDialog;
 
     void mniNewClick();
     void mniOpenClick();
@@ -314,7 +319,6 @@ public:
     void PlayNote(std::int32_t offset);
     // Releases the oldest held note 60 of the frame's slot, when the frame has a player.
     void StopNote();
-    // ---- end of commands ----
 
 signals:
     void StatusChanged(int panel, const QString& text);

@@ -1,6 +1,7 @@
 #include "ui/FrameCommands.h"
 
 #include "playback/Player.h"
+#include "support/Report.h"
 #include "ui/Frame.h"
 #include "ui/Icons.h"
 
@@ -38,13 +39,12 @@ std::optional<QString> RunDesktopDialog(const TFileDialog& dialog, QWidget* pare
     return box.selectedFiles().constFirst();
 }
 
-// Model paths are byte strings in the file system's encoding.
-std::string ToPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
-
 constexpr std::int32_t PlayBaseNote = 60;
 constexpr std::int32_t PlayVelocity = 100;
 
 } // namespace
+
+std::string ToPath(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 FileDialogRunner SetFileDialogRunner(FileDialogRunner runner) {
     return std::exchange(DialogRunner(), std::move(runner));
@@ -254,8 +254,12 @@ void TfrSonlet::OpenFile(const QString& fileName) {
     if (inst == nullptr || fileName.isEmpty()) {
         return;
     }
-    inst->LoadFromFile(ToPath(fileName));
-    RefreshInstrument();
+    // The load's messages come once the window shows what was loaded. A failed load has
+    // left the instrument as it was, and the view with it.
+    const HeldMessages held;
+    if (inst->LoadFromFile(ToPath(fileName))) {
+        RefreshInstrument();
+    }
 }
 
 void TfrSonlet::mniSaveClick() {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <functional>
 #include <optional>
+#include <string>
 
 class QWidget;
 
@@ -31,6 +32,9 @@ using FileDialogRunner = std::function<std::optional<QString>(const TFileDialog&
 // Replaces the desktop's dialogs (tests answer them without a modal loop); an empty runner
 // restores the real ones. Returns the runner it replaced.
 FileDialogRunner SetFileDialogRunner(FileDialogRunner runner);
+
+// A file name as the model's paths are: bytes in the file system's encoding.
+std::string ToPath(const QString& name);
 
 // The Qt name filters of a '|'-joined filter text.
 QStringList QtNameFilters(const QString& filter);

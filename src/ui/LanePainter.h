@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <QColor>
 #include <cstdint>

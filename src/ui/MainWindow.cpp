@@ -1,12 +1,10 @@
 #include "ui/MainWindow.h"
 
-#include "playback/KeyMap.h"
 #include "support/Report.h"
 #include "support/platform/ShellFolders.h"
 #include "support/widgets/About.h"
 #include "support/widgets/ThreadedTimer.h"
 #include "ui/Frame.h"
-#include "ui/MainWindowKeys.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -15,22 +13,15 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
-#include <QScreen>
-#include <QSettings>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
-#include <QWheelEvent>
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <system_error>
 
 namespace sonlet {
 
@@ -41,49 +32,7 @@ constexpr QSize MinimumClientSize{820, 400};
 constexpr std::array<int, 5> StatusPanelWidths{150, 150, 150, 100, 50};
 constexpr int Timer1Interval = 200;
 constexpr std::uint32_t TimerInterval = 20;
-constexpr std::int32_t PianoVelocity = 100;
-constexpr int WheelNotch = 120;
-constexpr std::chrono::milliseconds FrameSettleDelay{250};
 constexpr int StatusMessageMilliseconds = 5000;
-// How long a key release waits for the press that would make it half of a repeat pair.
-constexpr std::chrono::milliseconds RepeatPairWindow{30};
-
-constexpr std::int32_t SchemeWhite = 0;
-constexpr std::int32_t SchemeBlack = 1;
-constexpr std::int32_t SchemeBlue = 2;
-
-struct SchemeColors {
-    QColor background;
-    QColor selection;
-    QColor accent;
-    QColor centerLine;
-    QColor wave;
-};
-
-SchemeColors ColorsOf(std::int32_t scheme) {
-    switch (scheme) {
-    case SchemeBlack:
-        return {QColor::fromRgb(0x000000u), QColor::fromRgb(0x000080u), QColor::fromRgb(0xFFFFFFu),
-                QColor::fromRgb(0xFFFFFFu), QColor::fromRgb(0x8FFF8Fu)};
-    case SchemeBlue:
-        return {QColor::fromRgb(0x4174ABu), QColor::fromRgb(0xA4BFDDu), QColor::fromRgb(0xFFFF00u),
-                QColor::fromRgb(0xFFFFFFu), QColor::fromRgb(0xE0E0E0u)};
-    default:
-        return {QColor::fromRgb(0xFFFFFFu), QColor::fromRgb(0xF0F0FAu), QColor::fromRgb(0xFFFFFFu),
-                QColor::fromRgb(0xC0C0C0u), QColor::fromRgb(0x000000u)};
-    }
-}
-
-// A hand-edited size must not make the window (and its backing store) absurdly large: at
-// most the whole desktop, and never less than a generous fixed size.
-QSize LargestWindowSize() {
-    constexpr int floor = 4096;
-    QSize desktop;
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        desktop = screen->virtualSize();
-    }
-    return {std::max(floor, desktop.width()), std::max(floor, desktop.height())};
-}
 
 QString StartFolder() {
     const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
@@ -251,91 +200,14 @@ void TfrmMain::FormCreate(const OutputRingFactory& makeRing) {
 
     Sonlet->OpenDialog.InitialDir = StartFolder();
     Sonlet->SaveDialog.InitialDir = StartFolder();
+    Sonlet->SampleOpenDialog.InitialDir = StartFolder();
+    Sonlet->SampleSaveDialog.InitialDir = StartFolder();
     Sonlet->SaveDialog.Filter = "Xi files (*.xi)|*.xi";
     // A name typed without an extension saves an XI file rather than nothing.
     Sonlet->SaveDialog.DefaultExt = "xi";
 
     HeldKeys.fill(false);
 }
-
-QString TfrmMain::SettingsFile() const {
-    return QFile::decodeName(QByteArray::fromStdString(DataFolder)) + "sonlet.ini";
-}
-
-void TfrmMain::LoadSettings() {
-    QSettings ini(SettingsFile(), QSettings::IniFormat);
-    ini.beginGroup("Form");
-    const QRect outer = frameGeometry();
-    const int top = ini.value("Top", outer.top()).toInt();
-    move(x(), top);
-    const int left = ini.value("Left", outer.left()).toInt();
-    move(left, top);
-    const QSize limit = LargestWindowSize();
-    const int width = std::clamp(ini.value("Width", outer.width()).toInt(), 1, limit.width());
-    const int height = std::clamp(ini.value("Height", outer.height()).toInt(), 1, limit.height());
-    pendingOuterSize_ = QSize(width, height);
-    resize(width, height);
-    ColorScheme = ini.value("ColorScheme", ColorScheme).toInt();
-    ini.endGroup();
-    if (ColorScheme == SchemeBlack) {
-        Black1Click(*Black1);
-    } else if (ColorScheme == SchemeBlue) {
-        Blue1Click(*Blue1);
-    }
-}
-
-void TfrmMain::SaveSettings() {
-    QSettings ini(SettingsFile(), QSettings::IniFormat);
-    ini.beginGroup("Form");
-    const QRect outer = frameGeometry();
-    // A size still waiting for the window's frame is the one to keep.
-    const QSize size = pendingOuterSize_.isEmpty() ? outer.size() : pendingOuterSize_;
-    ini.setValue("Top", outer.top());
-    ini.setValue("Left", outer.left());
-    ini.setValue("Width", size.width());
-    ini.setValue("Height", size.height());
-    ini.setValue("ColorScheme", ColorScheme);
-    ini.endGroup();
-    ini.sync();
-    if (ini.status() != QSettings::NoError) {
-        ShowError("Cannot save the settings to " + QFile::encodeName(SettingsFile()).toStdString(),
-                  MessageIcon::Warning);
-    }
-}
-
-// Width and Height are the outer size. The window manager's frame is known only a moment
-// after the window is first shown, so the inner size is corrected then, once.
-void TfrmMain::FitOuterSize() {
-    if (pendingOuterSize_.isEmpty()) {
-        return;
-    }
-    const QSize frame = frameGeometry().size() - geometry().size();
-    resize(pendingOuterSize_ - frame);
-    pendingOuterSize_ = QSize();
-}
-
-void TfrmMain::showEvent(QShowEvent* event) {
-    QMainWindow::showEvent(event);
-    if (!pendingOuterSize_.isEmpty()) {
-        QTimer::singleShot(FrameSettleDelay, this, &TfrmMain::FitOuterSize);
-    }
-}
-
-void TfrmMain::ApplyScheme(QAction& sender, std::int32_t scheme) {
-    sender.setChecked(true);
-    ColorScheme = scheme;
-    const SchemeColors colors = ColorsOf(scheme);
-    Sonlet->BackgroundColor = colors.background;
-    Sonlet->SelectionColor = colors.selection;
-    Sonlet->AccentColor = colors.accent;
-    Sonlet->CenterLineColor = colors.centerLine;
-    Sonlet->WaveColor = colors.wave;
-    Sonlet->RedrawWaveforms();
-}
-
-void TfrmMain::White1Click(QAction& sender) { ApplyScheme(sender, SchemeWhite); }
-void TfrmMain::Black1Click(QAction& sender) { ApplyScheme(sender, SchemeBlack); }
-void TfrmMain::Blue1Click(QAction& sender) { ApplyScheme(sender, SchemeBlue); }
 
 void TfrmMain::N31Click() { Sonlet->PlayNote(-3); }
 void TfrmMain::N21Click() { Sonlet->PlayNote(-2); }
@@ -435,156 +307,6 @@ void TfrmMain::ShutDownPlayer() {
     Sonlet->SetInstrument(nullptr);
     Instrument.store(nullptr, std::memory_order_release);
     instrument_.reset();
-}
-
-void TfrmMain::FormKeyDown(std::uint32_t virtualKey) {
-    const std::uint8_t offset = KeyToNote(virtualKey);
-    if (offset == NoNote || HeldKeys[virtualKey]) {
-        return;
-    }
-    HeldKeys[virtualKey] = true;
-    if (Player) {
-        Player->NoteOn(Instrument, KeyboardBaseNote + offset, PianoVelocity);
-    }
-}
-
-void TfrmMain::FormKeyUp(std::uint32_t virtualKey) {
-    const std::uint8_t offset = KeyToNote(virtualKey);
-    if (offset == NoNote) {
-        return;
-    }
-    HeldKeys[virtualKey] = false;
-    if (Player) {
-        Player->NoteOff(Instrument, KeyboardBaseNote + offset);
-    }
-}
-
-void TfrmMain::FormMouseWheelDown() {
-    if (++WheelSteps >= 2) {
-        WheelSteps = 0;
-        Sonlet->ZoomOut();
-    }
-}
-
-void TfrmMain::FormMouseWheelUp() {
-    if (--WheelSteps <= -2) {
-        WheelSteps = 0;
-        Sonlet->ZoomIn();
-    }
-}
-
-bool TfrmMain::MatchesMenuShortcut(const QKeyEvent& event) const {
-    const QKeySequence pressed(event.keyCombination());
-    for (const QAction* action : shortcutActions_) {
-        if (action->isEnabled() && action->shortcut() == pressed) {
-            return true;
-        }
-    }
-    return false;
-}
-
-bool TfrmMain::KeyEventForPiano(QObject* watched, QEvent* event) {
-    // A key event travels up from the focused control; take it once, where it starts.
-    QWidget* focus = QApplication::focusWidget();
-    if (watched != (focus != nullptr ? static_cast<QObject*>(focus) : this)) {
-        return false;
-    }
-    auto* key = static_cast<QKeyEvent*>(event);
-    if (event->type() == QEvent::ShortcutOverride) {
-        // The menu takes its shortcuts even from controls that would use the keys themselves.
-        if (MatchesMenuShortcut(*key)) {
-            event->ignore();
-            return true;
-        }
-        return false;
-    }
-    const std::uint32_t vk = VirtualKeyOf(*key);
-    if (vk == 0 || vk > 255) {
-        return false;
-    }
-    if (event->type() == QEvent::KeyPress) {
-        PianoKeyPress(vk, key->timestamp());
-    } else if (!key->isAutoRepeat()) {
-        PianoKeyRelease(vk, key->timestamp());
-    }
-    return false;
-}
-
-// A held key repeats as a release and a press. X11 gives both the same timestamp, and Qt
-// marks only the pairs whose press it already had in its queue. So a release waits a moment:
-// a press of the same key with the release's timestamp makes it a repeat and both vanish;
-// any other press of that key, or the end of the wait, lets the release through first.
-void TfrmMain::PianoKeyPress(std::uint32_t virtualKey, qulonglong timestamp) {
-    std::optional<qulonglong>& pending = pendingRelease_[virtualKey];
-    if (pending) {
-        const bool repeat = *pending == timestamp;
-        pending.reset();
-        if (repeat) {
-            return;
-        }
-        FormKeyUp(virtualKey);
-    }
-    FormKeyDown(virtualKey);
-}
-
-void TfrmMain::PianoKeyRelease(std::uint32_t virtualKey, qulonglong timestamp) {
-    std::optional<qulonglong>& pending = pendingRelease_[virtualKey];
-    if (pending) {
-        // A second release without a press between: the key is up, end the note once.
-        pending.reset();
-        FormKeyUp(virtualKey);
-        return;
-    }
-    // Without a time the release cannot be half of a pair: it ends the note at once.
-    if (timestamp == 0 || KeyToNote(virtualKey) == NoNote) {
-        FormKeyUp(virtualKey);
-        return;
-    }
-    pending = timestamp;
-    QTimer::singleShot(RepeatPairWindow, this, [this, virtualKey, timestamp] {
-        std::optional<qulonglong>& waiting = pendingRelease_[virtualKey];
-        if (waiting && *waiting == timestamp) {
-            waiting.reset();
-            FormKeyUp(virtualKey);
-        }
-    });
-}
-
-bool TfrmMain::WheelEventForZoom(QObject* watched, QEvent* event) {
-    auto* wheel = static_cast<QWheelEvent*>(event);
-    const WheelStamp stamp{wheel->timestamp(), wheel->globalPosition(), wheel->angleDelta()};
-    if (stamp == lastWheel_) {
-        return false;
-    }
-    lastWheel_ = stamp;
-    // Positive angles turn the wheel away from the user: zoom in. One notch is 120.
-    wheelRemainder_ += wheel->angleDelta().y();
-    while (wheelRemainder_ >= WheelNotch) {
-        wheelRemainder_ -= WheelNotch;
-        FormMouseWheelUp();
-    }
-    while (wheelRemainder_ <= -WheelNotch) {
-        wheelRemainder_ += WheelNotch;
-        FormMouseWheelDown();
-    }
-    // The wheel zooms and changes no setting: only the sample list scrolls with it as well.
-    return !Sonlet->ScrollsWithWheel(watched);
-}
-
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-    const QEvent::Type type = event->type();
-    if (type != QEvent::KeyPress && type != QEvent::KeyRelease &&
-        type != QEvent::ShortcutOverride && type != QEvent::Wheel) {
-        return false;
-    }
-    auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != this || closed_) {
-        return false;
-    }
-    if (type == QEvent::Wheel) {
-        return WheelEventForZoom(watched, event);
-    }
-    return KeyEventForPiano(watched, event);
 }
 
 } // namespace sonlet

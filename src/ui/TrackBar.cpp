@@ -1,6 +1,6 @@
 #include "ui/TrackBar.h"
 
-#include "ui/Saturate.h"
+#include "ui/logic/Saturate.h"
 
 #include <QSignalBlocker>
 #include <algorithm>

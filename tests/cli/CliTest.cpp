@@ -135,7 +135,7 @@ TEST_F(Cli, InfoJsonDescribesTheWholeInstrument) {
     EXPECT_NE(text.out.find("Sample 1: \"High"), std::string::npos) << text.out;
 }
 
-TEST_F(Cli, InfoListsTheMessagesOfTheLoadAndFails) {
+TEST_F(Cli, InfoListsTheMessagesOfTheLoadAndOnlyFailuresFail) {
     const CliResult missing = RunCli({"info", dir.File("missing.xi"), "--json"});
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.err.find("File not found"), std::string::npos);
@@ -147,10 +147,18 @@ TEST_F(Cli, InfoListsTheMessagesOfTheLoadAndFails) {
     for (int i = 0; i < 17; ++i) {
         many.samples.push_back(XiSampleSpec::Deltas8({1}));
     }
-    const JsonValue j = Info(dir.Write("many.xi", many.Bytes()), 1);
+    const std::string manyXi = dir.Write("many.xi", many.Bytes());
+    const JsonValue j = Info(manyXi);
     EXPECT_EQ(j["declared_samples"].Int(), 17);
     EXPECT_EQ(j["samples"].Size(), 16u);
     EXPECT_EQ(j["messages"][0].Latin1(), "Only the first 16 samples were loaded");
+
+    // A warning leaves a usable instrument: a conversion goes on and succeeds.
+    const CliResult convert = RunCli({"convert", manyXi, dir.File("many-out.xi")});
+    EXPECT_EQ(convert.exitCode, 0);
+    EXPECT_NE(convert.err.find("warning: Only the first 16 samples were loaded"), std::string::npos)
+        << convert.err;
+    EXPECT_EQ(Info(dir.File("many-out.xi"))["samples"].Size(), 16u);
 
     const JsonValue w = Info(Wav16("tone.WAV", 2, {1, 2, 3, 4}));
     EXPECT_EQ(w["format"].Latin1(), "wav");

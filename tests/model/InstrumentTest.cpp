@@ -5,6 +5,7 @@
 #include "WavBuilder.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace sonlet {
 namespace {
@@ -95,6 +96,84 @@ TEST(Instrument, WavLoadReplacesSamplesAndKeepsInstrumentFields) {
     EXPECT_EQ(inst.InstrumentName, "Lead");
     EXPECT_EQ(inst.VolEnv.Count, 4);
     EXPECT_EQ(inst.Fadeout, 1024);
+}
+
+// Records, for every message, whether another thread could take the instrument's edit lock
+// at that moment, as the player must be able to while a message box is open.
+class LockProbeReporter final : public Reporter {
+public:
+    explicit LockProbeReporter(const TInstrument& inst) : inst_(inst), scope_(*this) {}
+
+    void ShowBox(std::string_view, std::string_view text, MessageIcon) override { Probe(text); }
+    void ShowWarningBox(std::string_view, std::string_view text, MessageIcon) override {
+        Probe(text);
+    }
+    bool AskYesNo(std::string_view, std::string_view text) override { return Probe(text); }
+    bool AskRetryIgnore(std::string_view, std::string_view text) override { return Probe(text); }
+
+    std::vector<std::string> texts;
+    std::vector<std::string> heldDuring;
+
+private:
+    bool Probe(std::string_view text) {
+        texts.emplace_back(text);
+        std::thread([&] {
+            if (!inst_.EditLock().try_lock()) {
+                heldDuring.emplace_back(text);
+                return;
+            }
+            inst_.EditLock().unlock();
+        }).join();
+        return false;
+    }
+
+    const TInstrument& inst_;
+    ScopedReporter scope_;
+};
+
+TEST(Instrument, FailedLoadKeepsTheWholeInstrumentAndNoMessageWaitsOnTheLock) {
+    testkit::TempDir dir;
+    TInstrument inst;
+    LockProbeReporter reporter(inst);
+    AddTaggedSamples(inst, 4);
+    inst.SetCurrentSample(2);
+    inst.CurrentSample()->SetMarkA(0);
+    inst.InstrumentName = "Lead";
+    inst.VolEnv.Count = 4;
+    inst.PanPoints[3].Y = 17;
+    inst.Fadeout = 300;
+    const TSample* third = inst.CurrentSample();
+
+    const std::vector<std::string> failing = {
+        dir.File("missing.wav"),
+        dir.Write("text.wav", std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o'}),
+        dir.Write("24bit.wav", testkit::WavBuilder::Pcm(2, 48000, 24)
+                                   .DataChunk(std::vector<std::uint8_t>(60))
+                                   .Bytes()),
+        dir.File("missing.xi"),
+        dir.Write("other.xi", std::vector<std::uint8_t>(400, 'x')),
+    };
+    for (const std::string& path : failing) {
+        EXPECT_FALSE(inst.LoadFromFile(path)) << path;
+        ASSERT_EQ(inst.SampleCount, 4) << path;
+        EXPECT_EQ(inst.CurrentSample(), third);
+        EXPECT_EQ(third->NumFrames, 3);
+        EXPECT_EQ(third->MarkA, 0);
+        EXPECT_EQ(inst.InstrumentName, "Lead");
+        EXPECT_EQ(inst.VolEnv.Count, 4);
+        EXPECT_EQ(inst.PanPoints[3].Y, 17);
+        EXPECT_EQ(inst.Fadeout, 300);
+    }
+    EXPECT_EQ(reporter.texts.size(), failing.size());
+
+    // A file cut short still loads, with a warning.
+    const auto cut =
+        testkit::WavBuilder::Pcm(1, 44100, 16).DataChunk(testkit::Le16Values({1, 2}), 400).Bytes();
+    EXPECT_TRUE(inst.LoadFromFile(dir.Write("cut.wav", cut)));
+    EXPECT_EQ(inst.SampleCount, 1);
+    EXPECT_EQ(inst.CurrentSample()->NumFrames, 2);
+    EXPECT_EQ(reporter.texts.back(), FileEndsEarlyText);
+    EXPECT_TRUE(reporter.heldDuring.empty());
 }
 
 TEST(Instrument, SaveToFileIgnoresOtherExtensions) {

@@ -1,18 +1,12 @@
 #include "model/Sample.h"
 
 #include "CapturingReporter.h"
+#include "SampleBuilder.h"
 
 #include <gtest/gtest.h>
 
 namespace sonlet {
 namespace {
-
-TSample MonoSample(std::int64_t bytes, std::int64_t frames) {
-    TSample s;
-    s.SetFormat(1, bytes, 44100, frames * bytes);
-    s.ResetParams();
-    return s;
-}
 
 TEST(SampleStorage, NewSampleIsEmpty) {
     TSample s;
@@ -47,18 +41,18 @@ TEST(SampleStorage, MakeSilentAndMakeEmpty) {
 }
 
 TEST(SampleStorage, BlockCountKeepsASpareSlot) {
-    auto exact = MonoSample(2, BlockSize);
+    auto exact = testkit::MakeSample(BlockSize, 1, {}, 2);
     EXPECT_EQ(exact.Data16.BlockCount(), 2);
     exact.SetValue(1234, BlockSize - 1);
     EXPECT_EQ(exact.Data16.Data()[BlockSize - 1], 1234);
-    auto twoBlocks = MonoSample(2, BlockSize + 1);
+    auto twoBlocks = testkit::MakeSample(BlockSize + 1, 1, {}, 2);
     twoBlocks.SetValue(-77, BlockSize);
     EXPECT_EQ(twoBlocks.Data16.Block(1)[0], -77);
     EXPECT_EQ(twoBlocks.GetValue(BlockSize + 1), 0); // past the end
 }
 
 TEST(SampleStorage, ResizingKeepsValuesAndZeroFillsNewBlocks) {
-    auto s = MonoSample(2, 100);
+    auto s = testkit::MakeSample(100, 1, {}, 2);
     s.SetValue(555, 99);
     s.SetFormat(1, 2, 44100, 2 * 3 * BlockSize);
     EXPECT_EQ(s.Data16.BlockCount(), 4);
@@ -71,7 +65,7 @@ TEST(SampleStorage, ResizingKeepsValuesAndZeroFillsNewBlocks) {
 }
 
 TEST(SampleStorage, SetFormatWithNegativeSizeOnlySetsFormat) {
-    auto s = MonoSample(2, 10);
+    auto s = testkit::MakeSample(10, 1, {}, 2);
     s.SetFormat(2, 1, 8000, -1);
     EXPECT_EQ(s.Format.nChannels, 2);
     EXPECT_EQ(s.BytesPerSample, 1);
@@ -80,7 +74,7 @@ TEST(SampleStorage, SetFormatWithNegativeSizeOnlySetsFormat) {
 }
 
 TEST(SampleValues, EightBitConversionsTruncateAndWrap) {
-    auto s = MonoSample(1, 8);
+    auto s = testkit::MakeSample(8, 1, {}, 1);
     struct Case {
         std::int32_t set;
         std::uint8_t stored;
@@ -96,7 +90,7 @@ TEST(SampleValues, EightBitConversionsTruncateAndWrap) {
 }
 
 TEST(SampleValues, SixteenBitStoresLowBits) {
-    auto s = MonoSample(2, 4);
+    auto s = testkit::MakeSample(4, 1, {}, 2);
     s.SetValue(40000, 1);
     EXPECT_EQ(s.GetValue(1), 40000 - 65536);
     s.SetValue(-32768, 2);
@@ -110,7 +104,7 @@ TEST(SampleValues, SixteenBitStoresLowBits) {
 }
 
 TEST(SampleValues, InterpolationUsesSameChannelOfNextFrame) {
-    auto mono = MonoSample(2, 3);
+    auto mono = testkit::MakeSample(3, 1, {}, 2);
     mono.SetValue(100, 0);
     mono.SetValue(200, 1);
     mono.SetValue(1001, 2);
@@ -132,7 +126,7 @@ TEST(SampleValues, InterpolationUsesSameChannelOfNextFrame) {
 }
 
 TEST(SampleRanges, SelectionFromMarks) {
-    auto s = MonoSample(2, 1000);
+    auto s = testkit::MakeSample(1000, 1, {}, 2);
     s.SetMarkA(100);
     EXPECT_EQ(s.SelStart, 0);
     EXPECT_EQ(s.SelEnd, 100);
@@ -146,7 +140,7 @@ TEST(SampleRanges, SelectionFromMarks) {
 }
 
 TEST(SampleRanges, LoopAndPlayRanges) {
-    auto s = MonoSample(2, 4000);
+    auto s = testkit::MakeSample(4000, 1, {}, 2);
     s.SetLoopStart(1000);
     s.SetLoopLength(500);
     EXPECT_EQ(s.PlayEnd, 3999); // no loop type yet

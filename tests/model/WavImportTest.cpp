@@ -55,6 +55,36 @@ TEST_F(WavImport, MonoSixteenBitSkipsListChunkAndOddChunks) {
     EXPECT_EQ(sample.MarkB, -1);
 }
 
+TEST_F(WavImport, FindsTheChunksOfRecordersAndEditors) {
+    const auto data = Le16Values({11, -12});
+    // An odd-sized chunk followed by its pad byte.
+    EXPECT_TRUE(Load(WavBuilder::Pcm(1, 44100, 16)
+                         .Chunk("LIST", {'I', 'N', 'F', 'O', 'a', 'b', 'c'}, true)
+                         .DataChunk(data)
+                         .Bytes())
+                    .empty());
+    EXPECT_EQ(sample.GetValue(1), -12);
+    // Chunks before the format chunk, one of them odd-sized and padded.
+    for (const char* first : {"bext", "JUNK"}) {
+        EXPECT_TRUE(Load(WavBuilder::Riff()
+                             .Chunk(first, std::vector<std::uint8_t>(603, 'b'), true)
+                             .FormatChunk(2, 48000, 16)
+                             .DataChunk(data)
+                             .Bytes())
+                        .empty())
+            << first;
+        EXPECT_EQ(sample.Format.nSamplesPerSec, 48000u);
+        EXPECT_EQ(sample.NumFrames, 1);
+        EXPECT_EQ(sample.GetValue(0), 11);
+    }
+    // A RIFF file of another form, and a WAVE file without a format chunk, are no wave files.
+    auto avi = WavBuilder::Riff().Chunk("LIST", {}).Bytes();
+    avi[8] = 'A';
+    EXPECT_EQ(Load(avi).at(0).text, "Not a wave file");
+    EXPECT_EQ(Load(WavBuilder::Riff().Chunk("JUNK", {}).DataChunk(data).Bytes()).at(0).text,
+              "Not a wave file");
+}
+
 TEST_F(WavImport, EighteenByteFormatChunkMovesTheWalk) {
     auto w = WavBuilder::Pcm(2, 22050, 8);
     w.bytes[16] = 18;
@@ -118,8 +148,17 @@ TEST_F(WavImport, MissingFileKeepsTheSample) {
 TEST_F(WavImport, TruncatedDataLoadsWhatIsThere) {
     const auto values = Le16Values({1, 2, 3, 4, 5});
     for (std::uint32_t declared : {100000u, 0xFFFFFFFFu, 0x80000000u}) {
-        EXPECT_TRUE(
-            Load(WavBuilder::Pcm(1, 44100, 16).DataChunk(values, declared).Bytes()).empty());
+        const auto messages =
+            Load(WavBuilder::Pcm(1, 44100, 16).DataChunk(values, declared).Bytes());
+        // A streamed file's size means "up to the end"; any other is a file cut short.
+        if (declared == 0xFFFFFFFFu) {
+            EXPECT_TRUE(messages.empty());
+        } else {
+            EXPECT_EQ(messages,
+                      (std::vector<CapturedMessage>{
+                          {"Warning", std::string(FileEndsEarlyText), MessageIcon::Warning, true}}))
+                << declared;
+        }
         EXPECT_EQ(sample.DataSize, 10) << declared;
         EXPECT_EQ(sample.NumFrames, 5) << declared;
         EXPECT_EQ(sample.GetValue(4), 5);

@@ -102,9 +102,18 @@ TEST_F(XiRead, DataAreDeltaDecodedPerSample) {
     testkit::PutLE16(sixteen.data, static_cast<std::uint16_t>(-3000));
     sixteen.length = 4;
     sixteen.type = 0x10;
-    xi.samples = {eight, sixteen};
+    // A 16-bit run of odd length: its last byte is no value, but the run still takes it,
+    // so the next sample's data start where the file has them.
+    XiSampleSpec odd = XiSampleSpec::Deltas16({7});
+    odd.data.push_back(0x55);
+    odd.length = 3;
+    xi.samples = {eight, sixteen, odd, XiSampleSpec::Deltas16({3000, -3000})};
     Load(xi.Bytes());
     ASSERT_TRUE(reporter.Messages().empty());
+    EXPECT_EQ(Sample(2).NumSamples, 1);
+    EXPECT_EQ(Sample(2).GetValue(0), 7);
+    EXPECT_EQ(Sample(3).GetValue(0), 3000);
+    EXPECT_EQ(Sample(3).GetValue(1), -3000);
     const TSample& s8 = Sample(0);
     ASSERT_EQ(s8.NumSamples, 3);
     EXPECT_EQ(s8.Data8.Data()[0], 138);
@@ -213,7 +222,12 @@ TEST_F(XiRead, TruncatedDataKeepsWhatTheFileHolds) {
     missing.data.clear();
     xi.samples = {whole, cut, missing};
     Load(xi.Bytes());
-    EXPECT_TRUE(reporter.Messages().empty());
+    EXPECT_EQ(reporter.Messages(), (std::vector<testkit::CapturedMessage>{{
+                                       "Warning",
+                                       std::string(FileEndsEarlyText),
+                                       MessageIcon::Warning,
+                                       true,
+                                   }}));
     ASSERT_EQ(inst.SampleCount, 3);
     EXPECT_EQ(Sample(0).NumSamples, 4);
     EXPECT_EQ(Sample(1).NumSamples, 2);
@@ -231,7 +245,7 @@ TEST_F(XiRead, HugeDeclaredLengthAllocatesOnlyWhatTheFileHolds) {
     s.length = 0xFFFFFFFF;
     xi.samples = {s, s};
     Load(xi.Bytes());
-    EXPECT_TRUE(reporter.Messages().empty());
+    EXPECT_EQ(reporter.Texts(), std::vector<std::string>{std::string(FileEndsEarlyText)});
     EXPECT_EQ(Sample(0).NumSamples, 6); // the first run takes every byte that is left
     EXPECT_EQ(Sample(0).Data16.BlockCount(), 1);
     EXPECT_EQ(Sample(1).NumSamples, 0);
@@ -244,7 +258,10 @@ TEST_F(XiRead, ShortHeadersGiveOneMessageAndEmptySamples) {
     auto bytes = xi.Bytes();
     bytes.resize(298 + 40 + 10); // the second header is cut
     Load(bytes);
-    EXPECT_EQ(reporter.Texts(), (std::vector<std::string>{"Error reading sample header"}));
+    // The header's message tells of the early end; no second message repeats it.
+    EXPECT_EQ(reporter.Messages(),
+              (std::vector<testkit::CapturedMessage>{
+                  {"Error", "Error reading sample header", MessageIcon::Information, true}}));
     ASSERT_EQ(inst.SampleCount, 4);
     EXPECT_EQ(Sample(0).BytesPerSample, 2);
     EXPECT_EQ(Sample(0).NumSamples, 0); // its data were never in the file
@@ -253,11 +270,11 @@ TEST_F(XiRead, ShortHeadersGiveOneMessageAndEmptySamples) {
         EXPECT_EQ(Sample(i).Volume, 64); // creation defaults
     }
 
-    // A file that ends inside the fixed header reads the missing bytes as zero.
+    // A file that ends inside the fixed header reads the missing bytes as zero, and says so.
     reporter.Reset();
     bytes.resize(30);
     Load(bytes);
-    EXPECT_TRUE(reporter.Messages().empty());
+    EXPECT_EQ(reporter.Texts(), std::vector<std::string>{std::string(FileEndsEarlyText)});
     EXPECT_EQ(inst.SampleCount, 1);
     EXPECT_EQ(inst.Fadeout, 0);
 }

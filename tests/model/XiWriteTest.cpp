@@ -1,4 +1,5 @@
 #include "CapturingReporter.h"
+#include "SampleBuilder.h"
 #include "TempDir.h"
 #include "WavBuilder.h"
 #include "XiBuilder.h"
@@ -32,12 +33,10 @@ protected:
     TInstrument back;
 };
 
-void Fill16(TSample& s, std::int64_t channels, const std::vector<std::int16_t>& values) {
-    s.SetFormat(channels, 2, 44100, static_cast<std::int64_t>(values.size()) * 2);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        s.SetValue(values[i], static_cast<std::int64_t>(i));
-    }
-    s.ResetParams();
+void Fill16(TSample& s, int channels, const std::vector<std::int16_t>& values) {
+    testkit::FillSample(s, std::ssize(values) / channels, channels, [&](std::int64_t f, int c) {
+        return values[static_cast<std::size_t>(f * channels + c)];
+    });
 }
 
 TEST_F(XiWrite, BytesMatchTheLayout) {

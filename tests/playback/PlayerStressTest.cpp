@@ -2,10 +2,10 @@
 // samples. Run under ThreadSanitizer this must report nothing; in any build it must not crash.
 #include "CapturingReporter.h"
 #include "TempDir.h"
+#include "TestOutputRing.h"
 #include "WavBuilder.h"
 #include "model/Instrument.h"
 #include "playback/Player.h"
-#include "playback/TestOutputRing.h"
 
 #include <atomic>
 #include <gtest/gtest.h>

@@ -1,11 +1,12 @@
 #include "playback/Player.h"
 
 #include "CapturingReporter.h"
+#include "TestOutputRing.h"
 #include "model/Instrument.h"
-#include "playback/TestOutputRing.h"
 
 #include <future>
 #include <gtest/gtest.h>
+#include <thread>
 #include <vector>
 
 namespace sonlet {
@@ -167,6 +168,27 @@ TEST_F(Player, NoteRightAfterTheWrapIsHeardFromItsFirstFrame) {
     EXPECT_EQ(FirstSound(left), 4096 + 100 / 4 + 1024);
 }
 
+TEST_F(Player, MissedWrapEventIsMadeUpAtTheNextSegmentZero) {
+    Start();
+    ASSERT_TRUE(ring->WaitForWrites(1));
+    Enter(0);
+    // Starts at (1, 400 + 4096): frame 4096 + 1124 of the timeline.
+    ring->AdvanceTo(400);
+    player->NoteOn(slot, 60, 127);
+    Enter(1);
+    Enter(2);
+    // The event of segment 3 never comes; segment 0 of pass 1 still counts its pass.
+    Enter(0);
+    EXPECT_EQ(player->Voices().Passes(), 1);
+    EXPECT_EQ(player->Voices().LastWrapPass(), 1);
+    const auto writes = ring->Writes();
+    ASSERT_EQ(writes.size(), 5u);
+    ASSERT_EQ(writes[4].segment, 1);
+    // Segment 1 of pass 1 holds frames 5120 on: the note sounds from its frame 100.
+    EXPECT_EQ(writes[4].values[2 * 99], 0);
+    EXPECT_EQ(writes[4].values[2 * 100], 8191);
+}
+
 TEST_F(Player, LockFailuresAreShownAndALostBufferIsRestored) {
     Start();
     ASSERT_TRUE(ring->WaitForWrites(1));
@@ -189,6 +211,29 @@ TEST_F(Player, LockFailuresAreShownAndALostBufferIsRestored) {
     Enter(3);
     EXPECT_EQ(ring->RestoreCount(), 4);
     EXPECT_EQ(ring->Writes().back().segment, 0);
+}
+
+TEST_F(Player, WaitForALostOutputEndsAtOnceOnTermination) {
+    auto owned = std::make_unique<TestOutputRing>();
+    ring = owned.get();
+    player = TWavePlayer::Create(std::move(owned));
+    ASSERT_TRUE(player);
+    // A wait that only the termination request can end within the test's limits.
+    player->RestoreRetry = {std::chrono::hours(1), std::chrono::hours(1)};
+    player->Resume();
+    ASSERT_TRUE(ring->WaitForWrites(1));
+    ring->SetLost(true, 1'000'000);
+    ring->EnterSegment(0);
+    // The limit is a safety net against a hung test, not a timing check.
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (ring->RestoreCount() == 0 && std::chrono::steady_clock::now() < limit) {
+        std::this_thread::yield();
+    }
+    ASSERT_EQ(ring->RestoreCount(), 1);
+    player->RequestTermination();
+    EXPECT_TRUE(player->WaitForEnd(10s));
+    EXPECT_EQ(ring->RestoreCount(), 1);
+    EXPECT_TRUE(reporter.Texts().empty());
 }
 
 TEST_F(Player, FailedStartPlaysNothingAndEndsOnRequest) {

@@ -143,6 +143,16 @@ TEST(Render, PingpongLoopTurnsOnBothEnds) {
         }
         ASSERT_EQ(r.left[static_cast<std::size_t>(k)], static_cast<float>(expected)) << k;
     }
+
+    // Half steps (note 48) on a ramp of 100 per frame, loop 100..149: position x on the way
+    // back plays frame 299 - x, so odd output frames fall between two frames.
+    FillSample(instrument, 200, 1, [](std::int64_t f) { return 100 * static_cast<int>(f); });
+    SetLoop(instrument, LoopPingpong, 100, 50);
+    const Rendered half = Render(instrument, 48, 500);
+    for (std::int64_t m = 300; m < 500; ++m) {
+        const std::int64_t expected = m < 400 ? 29900 - 50 * m : 50 * m - 10000;
+        ASSERT_EQ(half.left[static_cast<std::size_t>(m)], static_cast<float>(expected)) << m;
+    }
 }
 
 TEST(Render, UnloopedSampleEndsItsVoice) {

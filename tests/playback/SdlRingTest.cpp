@@ -4,6 +4,7 @@
 #include "playback/Player.h"
 #include "playback/SdlOutputRing.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -78,6 +79,33 @@ TEST(SdlOutputRing, NotePlayedThroughTheDiskDriverReachesTheFile) {
     for (std::size_t i = first; i < first + 2048; ++i) {
         ASSERT_EQ(values[i], 8191) << i;
     }
+}
+
+// The disk driver fails to open when its file cannot be created, like a device that is gone.
+TEST(SdlOutputRing, ALostDeviceIsAnnouncedOncePerLoss) {
+    testkit::TempDir dir;
+    const std::string output = dir.File("out.raw");
+    const std::string unreachable = dir.File("missing/out.raw");
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    SdlOutputRing ring;
+    ASSERT_TRUE(ring.InitOutput());
+    ASSERT_TRUE(ring.CreateStreamBuffer());
+
+    const auto lose = [&] {
+        setenv("SDL_DISKAUDIOFILE", unreachable.c_str(), 1);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(ring.Restore(), RingBufferLost);
+        }
+        EXPECT_TRUE(ring.IsLost());
+    };
+    testing::internal::CaptureStderr();
+    lose();
+    setenv("SDL_DISKAUDIOFILE", output.c_str(), 1);
+    EXPECT_EQ(ring.Restore(), RingOk);
+    lose();
+    const std::string printed = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 2) << printed;
 }
 
 } // namespace

@@ -64,6 +64,26 @@ TEST_F(Voices, ReleaseNearTheWrapHasNoCorrection) {
     EXPECT_EQ(off.StopPos, 4196);
 }
 
+TEST_F(Voices, ShortTapNearTheEndOfTheRingIsReleasedNotBeforeItsStart) {
+    // Cursor in segment 3: the note starts in pass LastWrapPass + 2, and a release 23 ms later
+    // still finds it.
+    const std::int32_t tap = table.NoteOn(keyboard, 60, 100, 13088);
+    EXPECT_EQ(table.NoteOff(keyboard, 60, 14688), tap);
+    const VoiceState released = V(tap);
+    EXPECT_EQ(released.Status, VoiceReleased);
+    EXPECT_EQ(Bytes(released.StopBuf, released.StopPos), Bytes(2, 14688 + 4096 - RingBytes));
+    // A note corrected past a missed wrap starts a pass after the uncorrected release time;
+    // the release moves to the start.
+    table.SetLastWrapPass(1);
+    table.SetPasses(3);
+    const std::int32_t late = table.NoteOn(frame, 60, 100, 100);
+    EXPECT_EQ(table.NoteOff(frame, 60, 100), late);
+    const VoiceState clamped = V(late);
+    EXPECT_EQ(clamped.StopBuf, 3);
+    EXPECT_EQ(clamped.StopPos, 4196);
+    EXPECT_EQ(clamped.StartBuf, 3);
+}
+
 TEST_F(Voices, FreeVoicesFirstThenOldestReleasedThenOldestHeld) {
     for (std::int32_t i = 0; i < VoiceCount; ++i) {
         ASSERT_EQ(table.NoteOn(keyboard, 40 + i, 100, static_cast<std::uint32_t>(i * 4)), i);

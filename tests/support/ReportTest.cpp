@@ -3,6 +3,7 @@
 #include "CapturingReporter.h"
 
 #include <gtest/gtest.h>
+#include <thread>
 
 namespace sonlet {
 namespace {
@@ -39,6 +40,28 @@ TEST(Report, ScopedReportersNestAndRestore) {
     }
     ShowError("outer");
     EXPECT_EQ(outer.Texts(), std::vector<std::string>{"outer"});
+}
+
+TEST(Report, HeldMessagesComeInOrderWhenTheHolderGoes) {
+    CapturingReporter reporter;
+    {
+        const HeldMessages outer;
+        ShowError("first");
+        {
+            const HeldMessages inner;
+            ShowWarning("second");
+        }
+        ShowMessage("third");
+        // Another thread's boxes and questions are never held.
+        std::thread([] { ShowError("other thread"); }).join();
+        Confirm("question");
+        EXPECT_EQ(reporter.Texts(), (std::vector<std::string>{"other thread", "question"}));
+    }
+    EXPECT_EQ(reporter.Texts(),
+              (std::vector<std::string>{"other thread", "question", "first", "second", "third"}));
+    EXPECT_TRUE(reporter.Messages()[3].warning);
+    ShowError("after");
+    EXPECT_EQ(reporter.Texts().back(), "after");
 }
 
 } // namespace

@@ -13,6 +13,7 @@ struct CapturedMessage {
     std::string caption;
     std::string text;
     MessageIcon icon = MessageIcon::None;
+    bool warning = false; // came through ShowWarningBox
     bool operator==(const CapturedMessage&) const = default;
 };
 
@@ -25,6 +26,11 @@ public:
     void ShowBox(std::string_view caption, std::string_view text, MessageIcon icon) override {
         std::lock_guard lock(mutex_);
         messages_.push_back({std::string(caption), std::string(text), icon});
+    }
+    void ShowWarningBox(std::string_view caption, std::string_view text,
+                        MessageIcon icon) override {
+        std::lock_guard lock(mutex_);
+        messages_.push_back({std::string(caption), std::string(text), icon, true});
     }
     bool AskYesNo(std::string_view caption, std::string_view text) override {
         return Answer(caption, text, MessageIcon::Question);

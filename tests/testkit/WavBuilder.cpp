@@ -22,11 +22,23 @@ std::vector<std::uint8_t> Le16Values(const std::vector<std::int16_t>& values) {
 }
 
 WavBuilder WavBuilder::Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits) {
+    WavBuilder w = Riff();
+    w.FormatChunk(channels, rate, bits);
+    return w;
+}
+
+WavBuilder WavBuilder::Riff() {
     WavBuilder w;
-    auto& b = w.bytes;
-    b = {'R', 'I', 'F', 'F'};
-    PutLE32(b, 0);
-    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    w.bytes = {'R', 'I', 'F', 'F'};
+    PutLE32(w.bytes, 0);
+    w.bytes.insert(w.bytes.end(), {'W', 'A', 'V', 'E'});
+    return w;
+}
+
+WavBuilder& WavBuilder::FormatChunk(std::uint16_t channels, std::uint32_t rate,
+                                    std::uint16_t bits) {
+    auto& b = bytes;
+    b.insert(b.end(), {'f', 'm', 't', ' '});
     PutLE32(b, 16);
     PutLE16(b, 1);
     PutLE16(b, channels);
@@ -35,13 +47,17 @@ WavBuilder WavBuilder::Pcm(std::uint16_t channels, std::uint32_t rate, std::uint
     PutLE32(b, rate * align);
     PutLE16(b, align);
     PutLE16(b, bits);
-    return w;
+    return *this;
 }
 
-WavBuilder& WavBuilder::Chunk(const std::string& id, const std::vector<std::uint8_t>& body) {
+WavBuilder& WavBuilder::Chunk(const std::string& id, const std::vector<std::uint8_t>& body,
+                              bool padded) {
     bytes.insert(bytes.end(), id.begin(), id.end());
     PutLE32(bytes, static_cast<std::uint32_t>(body.size()));
     bytes.insert(bytes.end(), body.begin(), body.end());
+    if (padded && body.size() % 2 != 0) {
+        bytes.push_back(0);
+    }
     return *this;
 }
 

@@ -11,8 +11,14 @@ class WavBuilder {
 public:
     // A canonical header: "RIFF", size, "WAVE", "fmt " with a 16-byte PCM format record.
     static WavBuilder Pcm(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
+    // "RIFF", size, "WAVE" and no chunk yet.
+    static WavBuilder Riff();
 
-    WavBuilder& Chunk(const std::string& id, const std::vector<std::uint8_t>& body);
+    // With padded, an odd-sized body is followed by the pad byte RIFF asks for.
+    WavBuilder& Chunk(const std::string& id, const std::vector<std::uint8_t>& body,
+                      bool padded = false);
+    // "fmt " with a 16-byte PCM format record.
+    WavBuilder& FormatChunk(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits);
     // A data chunk whose size field says declaredSize but which holds body.
     WavBuilder& DataChunk(const std::vector<std::uint8_t>& body, std::uint32_t declaredSize);
     WavBuilder& DataChunk(const std::vector<std::uint8_t>& body) {

@@ -1,4 +1,4 @@
-#include "ui/EnvelopeEditor.h"
+#include "ui/logic/EnvelopeEditor.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,9 @@
+#include "FrameTestKit.h"
 #include "MainWindowTestKit.h"
 #include "support/FileIO.h"
 
 #include <QLabel>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QToolBar>
@@ -115,6 +117,38 @@ TEST_F(FrameCommandsTest, OpenWavKeepsEnvelopesAndZoomAndShowsTheNewSample) {
     EXPECT_TRUE(reporter.Messages().empty());
 }
 
+TEST_F(FrameCommandsTest, FailedOpenKeepsTheInstrumentAndTheView) {
+    {
+        InstrumentEditGuard guard(Inst().EditLock());
+        for (int i = 0; i < 3; ++i) {
+            AddSample(Inst(), 100 + i);
+        }
+        Inst().SetCurrentSample(2);
+        Inst().CurrentSample()->SetMarkA(10);
+        Inst().CurrentSample()->SetMarkB(20);
+    }
+    frame->RefreshInstrument();
+    frame->ZoomIn();
+    const double zoom = ZoomFactor;
+    answers = {Q(home.Write("deep.wav", testkit::WavBuilder::Pcm(2, 48000, 24)
+                                            .DataChunk(std::vector<std::uint8_t>(60))
+                                            .Bytes())),
+               Q(home.File("missing.wav"))};
+    frame->mniOpen->trigger();
+    frame->mniOpen->trigger();
+    EXPECT_EQ(reporter.Texts(),
+              (std::vector<std::string>{"Format not supported", "File not found"}));
+    EXPECT_EQ(Inst().SampleCount, 4);
+    EXPECT_EQ(Inst().CurrentIndex, 2);
+    EXPECT_EQ(frame->lbSamples->count(), 4);
+    EXPECT_EQ(frame->lbSamples->currentRow(), 2);
+    EXPECT_EQ(frame->Sample()->NumFrames, 101);
+    EXPECT_EQ(frame->Sample()->SelStart, 10);
+    EXPECT_EQ(frame->Sample()->SelEnd, 20);
+    EXPECT_DOUBLE_EQ(ZoomFactor, zoom);
+    EXPECT_TRUE(frame->lbNumFrames->text().contains("101"));
+}
+
 TEST_F(FrameCommandsTest, SaveAsWritesXiAlsoForANameWithoutExtension) {
     answers = {Q(WriteWav("a.wav", {1000, -2000, 3000})), Q(home.File("lead"))};
     frame->mniOpen->trigger();
@@ -130,6 +164,49 @@ TEST_F(FrameCommandsTest, SaveAsWritesXiAlsoForANameWithoutExtension) {
     EXPECT_EQ(frame->Sample()->NumFrames, 3);
     EXPECT_EQ(frame->Sample()->GetValue(1), -2000);
     EXPECT_TRUE(reporter.Messages().empty());
+}
+
+// The sample list's Open adds an audio file (any rate, tuned to it) or an XI file's samples
+// after the current ones; its Save writes the current sample as WAV at the rate its tuning
+// plays; at 16 samples Open says so and asks for no file.
+TEST_F(FrameCommandsTest, SampleListOpenAddsAudioAndXiSamplesAndSaveWritesTheSample) {
+    const std::string wav = home.Write(
+        "Cello take.wav",
+        testkit::WavBuilder::Pcm(1, 48000, 16).DataChunk(testkit::Le16Values({7, -7, 9})).Bytes());
+    answers = {Q(wav)};
+    frame->tbSampleOpen->trigger();
+    ASSERT_EQ(Inst().SampleCount, 2);
+    EXPECT_EQ(Inst().CurrentIndex, 1);
+    EXPECT_EQ(frame->Sample()->SampleName, "Cello take");
+    EXPECT_EQ(frame->Sample()->GetValue(1), -7);
+    EXPECT_EQ(frame->Sample()->Transpose, 1);
+    EXPECT_EQ(frame->Sample()->Finetune, 60);
+    EXPECT_EQ(frame->lbSamples->count(), 2);
+    EXPECT_TRUE(dialogs.back().Filter.startsWith("Audio files (*.wav *.wave *.aif"));
+
+    answers = {Q(home.File("out"))};
+    frame->tbSampleSave->trigger();
+    TSample back;
+    back.LoadFromWav(home.File("out.wav"));
+    EXPECT_EQ(back.Format.nSamplesPerSec, 48000u);
+    EXPECT_EQ(back.NumFrames, 3);
+    EXPECT_EQ(back.GetValue(2), 9);
+
+    answers = {Q(home.File("two.xi"))};
+    frame->mniSaveAs->trigger();
+    answers = {Q(home.File("two.xi"))};
+    frame->tbSampleOpen->trigger();
+    EXPECT_EQ(Inst().SampleCount, 4);
+    EXPECT_EQ(Inst().CurrentIndex, 3);
+    EXPECT_EQ(frame->Sample()->GetValue(0), 7);
+    EXPECT_TRUE(reporter.Messages().empty());
+
+    while (!Inst().IsFull()) {
+        frame->tbSampleNew->trigger();
+    }
+    const std::size_t asked = dialogs.size();
+    frame->tbSampleOpen->trigger();
+    EXPECT_EQ(dialogs.size(), asked);
 }
 
 TEST_F(FrameCommandsTest, SaveAsWavNameWritesNothingAndSaysNothing) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SampleBuilder.h"
 #include "model/Instrument.h"
 #include "ui/Frame.h"
 
@@ -42,23 +43,9 @@ inline void Drag(QWidget& w, QPoint from, QPoint to) {
     Release(w, to);
 }
 
-// Makes the instrument's current sample a 16-bit sample of frames frames whose values
-// come from value(frame, channel).
-inline TSample& SetSamples(TSample& s, std::int64_t frames, int channels,
-                           const std::function<std::int32_t(std::int64_t, int)>& value) {
-    s.SetFormat(channels, 2, 44100, frames * channels * 2);
-    for (std::int64_t f = 0; f < frames; ++f) {
-        for (int c = 0; c < channels; ++c) {
-            s.SetValue(value(f, c), f * channels + c);
-        }
-    }
-    s.ClearMarks();
-    return s;
-}
-
 inline TSample& AddSample(TInstrument& inst, std::int64_t frames, int channels = 1) {
     inst.AddSample();
-    return SetSamples(*inst.CurrentSample(), frames, channels, [](std::int64_t f, int c) {
+    return testkit::FillSample(*inst.CurrentSample(), frames, channels, [](std::int64_t f, int c) {
         return static_cast<std::int32_t>((f * 37 + c * 1000) % 20000);
     });
 }

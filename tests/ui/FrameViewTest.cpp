@@ -24,8 +24,8 @@ QString LastStatus(const QSignalSpy& spy, int panel) {
 // of a 400-pixel image (401 frames), a selection over frames 100..149 and a loop 300..349.
 TSample& StepSample(TInstrument& inst) {
     inst.AddSample();
-    TSample& s = SetSamples(*inst.CurrentSample(), 401, 1,
-                            [](std::int64_t f, int) { return f < 200 ? 16384 : -16384; });
+    TSample& s = testkit::FillSample(*inst.CurrentSample(), 401, 1,
+                                     [](std::int64_t f, int) { return f < 200 ? 16384 : -16384; });
     s.SetMarkA(100);
     s.SetMarkB(149);
     s.SetLoopType(LoopForward);
@@ -220,7 +220,7 @@ private slots:
         QCOMPARE(f.frame.XToFrame(400), 0);
         QVERIFY(!f.frame.PaintBox1->grab().isNull());
 
-        SetSamples(f.Sample(), 3, 1, [](std::int64_t, int) { return 1000; });
+        testkit::FillSample(f.Sample(), 3, 1, [](std::int64_t, int) { return 1000; });
         f.frame.UpdateView(-1);
         QCOMPARE(f.frame.lbNumFrames->text(), QString("3 frames"));
         QCOMPARE(f.frame.XToFrame(800), 1);

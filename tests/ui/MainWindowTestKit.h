@@ -3,13 +3,13 @@
 #include "CapturingReporter.h"
 #include "QtTestApp.h"
 #include "TempDir.h"
+#include "TestOutputRing.h"
 #include "WavBuilder.h"
 #include "playback/Player.h"
-#include "playback/TestOutputRing.h"
 #include "ui/Frame.h"
 #include "ui/FrameCommands.h"
 #include "ui/MainWindow.h"
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

@@ -1,18 +1,12 @@
+#include "SampleBuilder.h"
 #include "model/Sample.h"
-#include "ui/WaveDrag.h"
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveDrag.h"
+#include "ui/logic/WaveWindow.h"
 
 #include <gtest/gtest.h>
 
 namespace sonlet {
 namespace {
-
-TSample MonoSample(std::int64_t frames) {
-    TSample s;
-    s.SetFormat(1, 2, 44100, frames * 2);
-    s.ClearMarks();
-    return s;
-}
 
 TEST(WaveWindow, MapsColumnsOntoTheWholeSampleAtZoomOne) {
     const WaveWindow w = WaveWindow::Make(44100, 1.0, 5000, 800);
@@ -87,7 +81,7 @@ TEST(WaveScroll, RangeEndsWhereTheLastFrameFillsTheLastColumn) {
 }
 
 TEST(WaveDrag, SelectionFollowsTheDragInEitherDirection) {
-    TSample s = MonoSample(8000);
+    TSample s = testkit::MakeSample(8000, 1);
     const WaveWindow w = WaveWindow::Make(8000, 1.0, 0, 800);
     TWaveDrag drag;
     drag.Press(s, w, 300);
@@ -110,7 +104,7 @@ TEST(WaveDrag, SelectionFollowsTheDragInEitherDirection) {
 }
 
 TEST(WaveDrag, LoopMarkersAreGrabbedWithinOnePixel) {
-    TSample s = MonoSample(8000);
+    TSample s = testkit::MakeSample(8000, 1);
     s.SetLoopType(LoopForward);
     s.SetLoopStart(1000);
     s.SetLoopLength(2000);
@@ -142,7 +136,7 @@ TEST(WaveDrag, LoopMarkersAreGrabbedWithinOnePixel) {
 }
 
 TEST(WaveDrag, LoopMarkerMovesAreRefusedPastTheOtherMarker) {
-    TSample s = MonoSample(8000);
+    TSample s = testkit::MakeSample(8000, 1);
     s.SetLoopType(LoopPingpong);
     s.SetLoopStart(1000);
     s.SetLoopLength(2000);

@@ -1,6 +1,6 @@
-#include "ui/WaveWindow.h"
+#include "ui/logic/WaveWindow.h"
 
-#include "ui/Saturate.h"
+#include "ui/logic/Saturate.h"
 
 #include <algorithm>
 #include <cmath>

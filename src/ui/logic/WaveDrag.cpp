@@ -1,4 +1,4 @@
-#include "ui/WaveDrag.h"
+#include "ui/logic/WaveDrag.h"
 
 #include "model/Sample.h"
 

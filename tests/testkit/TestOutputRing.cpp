@@ -1,4 +1,4 @@
-#include "playback/TestOutputRing.h"
+#include "TestOutputRing.h"
 
 #include <algorithm>
 

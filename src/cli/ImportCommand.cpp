@@ -1,0 +1,48 @@
+#include "cli/CliCommand.h"
+#include "cli/CliSupport.h"
+#include "model/AudioImport.h"
+#include "model/Instrument.h"
+#include "support/Report.h"
+
+#include <filesystem>
+
+namespace sonlet::cli {
+
+namespace {
+
+// Builds an instrument from audio files, one sample each in the order given.
+int RunImport(std::span<const std::string> args) {
+    const ParsedArgs parsed = ParseArgsAtLeast(args, 2, {"--name"});
+    const std::string& output = parsed.positional[0];
+    RequireXiName(output);
+    const std::span files = std::span(parsed.positional).subspan(1);
+    if (files.size() > static_cast<std::size_t>(MaxSamples)) {
+        throw UsageError("an instrument holds at most 16 samples");
+    }
+    RecordingReporter reporter;
+    TInstrument inst;
+    for (const std::string& file : files) {
+        if (reporter.Failed()) {
+            break;
+        }
+        if (AddSamplesFromFile(inst, file).leftOut > 0) {
+            ShowError("An instrument holds at most 16 samples");
+        }
+    }
+    if (reporter.Failed()) {
+        return ExitFailure;
+    }
+    inst.SetCurrentSample(0);
+    inst.InstrumentName = parsed.Single("--name").value_or(
+        std::filesystem::path(files.front()).stem().string().substr(0, MaxSampleNameLength));
+    inst.SaveToFile(output);
+    return reporter.Failed() ? ExitFailure : ExitOk;
+}
+
+} // namespace
+
+extern const CliCommand ImportCommand;
+const CliCommand ImportCommand{
+    "import", "OUT.xi AUDIO... [--name NAME]  (one sample per audio file, up to 16)", RunImport};
+
+} // namespace sonlet::cli

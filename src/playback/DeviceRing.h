@@ -1,0 +1,83 @@
+#pragma once
+
+#include "playback/OutputRing.h"
+#include "playback/SegmentEventQueue.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+
+namespace sonlet {
+
+// The output ring for a device that pulls its audio through a callback (Pull), in chunks
+// and bursts of whatever size the device uses. The device class adds opening, starting,
+// stopping and restoring the device.
+//
+// Two positions run on the timeline of absolute frames since the start:
+// - the ring clock: what PlayCursor reports and what the segment events follow. It moves
+//   one frame for every frame the device takes, and the event of a segment is posted as the
+//   clock reaches it, so the player always has the next segment written before the clock
+//   enters it.
+// - the read position: the frame the device is handed next. It stays at or behind the
+//   clock by the lag.
+// A segment reaches the device only once the player has written it for that pass: every
+// written segment is tagged with its absolute index, and the device reads a segment only
+// when its tag matches. A device period of more than two segments runs into a segment the
+// player was woken for in the same burst and has not written yet: the device gets silence
+// there and the read position waits while the clock runs on. That happens at the start
+// only; the lag has then grown to what the bursts need (a device period less two segments)
+// and stays, so every later burst finds its segments written. A note started at the cursor
+// sounds the lag later than with a device of short periods.
+//
+// The lag never exceeds MaxLagFrames (enough for a device period of more than a whole ring);
+// beyond that an unwritten frame is skipped as silence, so a stalled player costs a gap,
+// never a stale block. Segments live in SlotCount slots, more than the lag and the player's
+// lead need, so the player never overwrites a segment the device has yet to take.
+//
+// Threads: Pull runs on the device's thread and never locks, allocates or mixes. PlayCursor
+// and Wake run on any thread; everything else on the player thread.
+class DeviceRing : public OutputRing {
+public:
+    static constexpr std::int64_t SlotCount = 8;
+    static constexpr std::int64_t MaxLagFrames = 3 * SegmentFrames;
+
+    bool CreateStreamBuffer() override;
+    bool HasStreamBuffer() const override;
+    std::uint32_t PlayCursor() const override;
+    std::int32_t LockSegment(std::int32_t segment) override;
+    void WriteLocked(std::span<const std::int16_t, SegmentValues> values) override;
+    bool UnlockSegment() override;
+    std::int32_t WaitForEvent() override;
+    void Wake() override;
+
+    // The device's callback: hands over the next `frames` frames as little-endian 16-bit
+    // left/right pairs and posts an event for every segment the clock enters.
+    void Pull(std::uint8_t* stream, std::int32_t frames);
+
+    // Absolute index of the last segment event posted and of the last segment written; -1
+    // before the first.
+    std::int64_t LastPostedSegment() const { return lastPosted_.load(std::memory_order_acquire); }
+    std::int64_t LastWrittenSegment() const { return lastWritten_.load(std::memory_order_acquire); }
+
+protected:
+    // Puts clock and read position at the start of the pass of the last written segment,
+    // with no lag, and posts the event of that first segment. Call while the device's
+    // callback cannot run.
+    void Rewind();
+
+private:
+    void PostEvent(std::int64_t segment);
+
+    std::unique_ptr<std::atomic<std::uint32_t>[]> frames_; // (right << 16) | left
+    std::unique_ptr<std::atomic<std::int64_t>[]> tags_;
+    std::atomic<std::int64_t> clock_{0};
+    std::atomic<std::int64_t> read_{0};
+    std::atomic<std::int64_t> lastPosted_{-1};
+    std::atomic<std::int64_t> lastWritten_{-1};
+    SegmentEventQueue events_;
+    // Player thread only: the absolute segment the player writes next, and the locked one.
+    std::int64_t nextWrite_ = 0;
+    std::int32_t locked_ = -1;
+};
+
+} // namespace sonlet

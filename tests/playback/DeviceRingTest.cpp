@@ -1,0 +1,154 @@
+// A device that takes the ring in chunks and bursts of its own size, driven by the test's
+// thread against the real player thread.
+#include "playback/DeviceRing.h"
+
+#include "CapturingReporter.h"
+#include "model/Instrument.h"
+#include "playback/Player.h"
+
+#include <chrono>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace sonlet {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The player learns of the events of a burst only when the whole burst is over, as with a
+// device that takes its callbacks back to back faster than the player can run.
+class SimulatedDevice final : public DeviceRing {
+public:
+    void PullBurst(std::uint8_t* stream, std::int32_t chunk, std::int32_t burst) {
+        std::lock_guard lock(burst_);
+        for (std::int32_t b = 0; b < burst; ++b) {
+            Pull(stream + static_cast<std::ptrdiff_t>(b) * chunk * FrameBytes, chunk);
+        }
+    }
+    std::int32_t WaitForEvent() override {
+        const std::int32_t event = DeviceRing::WaitForEvent();
+        std::lock_guard lock(burst_);
+        return event;
+    }
+    bool InitOutput() override { return true; }
+    bool Start() override {
+        Rewind();
+        return true;
+    }
+    void Stop() override {}
+    bool IsLost() override { return false; }
+    std::int32_t Restore() override { return RingOk; }
+
+private:
+    std::mutex burst_;
+};
+
+// Waits for a condition the player thread brings about; the limit is a safety net against a
+// hung test, never a timing check.
+template <typename Condition> bool Eventually(Condition condition) {
+    const auto limit = std::chrono::steady_clock::now() + 10s;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > limit) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+struct DevicePattern {
+    std::int32_t chunk; // frames per callback
+    std::int32_t burst; // callbacks back to back, without the player running in between
+};
+
+class DevicePeriods : public ::testing::TestWithParam<DevicePattern> {};
+
+TEST_P(DevicePeriods, NoBlockIsStaleAndANoteIsLateByLessThanOnePeriod) {
+    const DevicePattern pattern = GetParam();
+    const std::int64_t period = static_cast<std::int64_t>(pattern.chunk) * pattern.burst;
+    testkit::CapturingReporter reporter;
+
+    // A looped ramp of 1000 frames: any block from an earlier pass breaks the sequence.
+    TInstrument instrument;
+    instrument.InitNew();
+    TSample& sample = *instrument.CurrentSample();
+    sample.SetFormat(1, 2, 44100, 1000 * 2);
+    sample.ResetParams();
+    for (std::int64_t f = 0; f < 1000; ++f) {
+        sample.SetValue(static_cast<std::int32_t>((f + 1) * 16), f);
+    }
+    sample.SetLoopStart(0);
+    sample.SetLoopLength(1000);
+    sample.SetLoopType(LoopForward);
+    InstrumentSlot slot{&instrument};
+
+    auto owned = std::make_unique<SimulatedDevice>();
+    SimulatedDevice& device = *owned;
+    auto player = TWavePlayer::Create(std::move(owned));
+    ASSERT_TRUE(player);
+    player->OutputGain = 0.5f;
+    player->Resume();
+    ASSERT_TRUE(Eventually([&] { return player->Playing(); }));
+
+    // The left channel of everything the device was handed, in order.
+    std::vector<std::int16_t> stream;
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(period) * FrameBytes);
+    // Until the next period, the player writes what the last one woke it for.
+    const auto caughtUp = [&] {
+        return Eventually([&] { return device.LastWrittenSegment() > device.LastPostedSegment(); });
+    };
+    const auto playBurst = [&] {
+        device.PullBurst(bytes.data(), pattern.chunk, pattern.burst);
+        for (std::size_t i = 0; i < bytes.size(); i += FrameBytes) {
+            stream.push_back(static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8));
+        }
+        return caughtUp();
+    };
+    ASSERT_TRUE(caughtUp());
+
+    while (stream.size() < static_cast<std::size_t>(8 * SegmentFrames)) {
+        ASSERT_TRUE(playBurst());
+    }
+    const auto handed = static_cast<std::int64_t>(stream.size());
+    player->NoteOn(slot, 60, 127);
+    while (static_cast<std::int64_t>(stream.size()) < handed + 5120 + period + 24 * SegmentFrames) {
+        ASSERT_TRUE(playBurst());
+    }
+    player->RequestTermination();
+    ASSERT_TRUE(player->WaitForEnd(10s));
+
+    std::int64_t first = 0;
+    while (first < static_cast<std::int64_t>(stream.size()) && stream[first] == 0) {
+        ++first;
+    }
+    const std::int64_t delay = first - handed;
+    for (std::int64_t k = first - 2; k < first + 8; ++k)
+        std::printf("%lld:%d ", (long long)k, stream[k]);
+    std::printf(" handed %lld size %zu\n", (long long)handed, stream.size());
+    std::printf("[ measured ] chunk %d x %d: NoteOn to first audible frame %lld frames\n",
+                pattern.chunk, pattern.burst, static_cast<long long>(delay));
+    EXPECT_GE(delay, 5120);
+    EXPECT_LT(delay, 5120 + period);
+    // Ramp value (p + 1) × 16 at full velocity and gain 0.5 comes out as 8p + 7.
+    for (std::int64_t t = 0; first + t < static_cast<std::int64_t>(stream.size()); ++t) {
+        ASSERT_EQ(stream[static_cast<std::size_t>(first + t)], 8 * (t % 1000) + 7)
+            << "frame " << t << " after the note's start";
+    }
+    EXPECT_TRUE(reporter.Texts().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(ChunksAndBursts, DevicePeriods,
+                         ::testing::Values(DevicePattern{256, 1}, DevicePattern{256, 8},
+                                           DevicePattern{1024, 1}, DevicePattern{1024, 3},
+                                           DevicePattern{2048, 1}, DevicePattern{2048, 2},
+                                           DevicePattern{4096, 1}, DevicePattern{256, 16}),
+                         [](const ::testing::TestParamInfo<DevicePattern>& param) {
+                             return std::to_string(param.param.chunk) + "x" +
+                                    std::to_string(param.param.burst);
+                         });
+
+} // namespace
+} // namespace sonlet

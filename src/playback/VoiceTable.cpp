@@ -254,6 +254,7 @@ std::string VoiceTable::StatusText() const {
         text += "  StopPos: " + std::to_string(v.StopPos);
         text += "  Note: ";
         AppendNumber(text, v.PitchRatio);
+        text += v.Mode == PlaybackMode::Tracker ? "  Mode: tracker" : "  Mode: standard";
         text += "\r\n";
     }
     return text;

@@ -256,6 +256,8 @@ public:
     QMenu* mniPlay = nullptr;
     QAction* mniStop = nullptr;
     QAction* mniLoop = nullptr; // hidden
+    // Notes play as a FastTracker 2-compatible tracker plays the saved instrument.
+    QAction* mniTrackerPlayback = nullptr;
     QMenu* mniHelp = nullptr;
     QAction* mniAbout = nullptr;
 
@@ -300,6 +302,9 @@ public:
     void mniPlayClick();
     void mniStopClick();
     void mniLoopClick();
+    void mniTrackerPlaybackClick();
+    // Checks or unchecks "Tracker playback" and sets the player's mode to match.
+    void SetTrackerPlayback(bool on);
     void tbLoopClick();
     void ToolButton21Click();
     // The Edit items: reserved for clipboard work that does not exist yet, so they do nothing.

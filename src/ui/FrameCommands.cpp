@@ -172,6 +172,9 @@ void TfrSonlet::BuildCommands() {
     mniLoop = item(mniAudio, "Loop Playback", &TfrSonlet::mniLoopClick);
     mniLoop->setCheckable(true);
     mniLoop->setVisible(false);
+    mniAudio->addSeparator();
+    mniTrackerPlayback = item(mniAudio, "Tracker playback", &TfrSonlet::mniTrackerPlaybackClick);
+    mniTrackerPlayback->setCheckable(true);
 
     mniHelp = MainMenu->addMenu("Help");
     mniAbout = new QAction("About...", mniHelp);
@@ -316,6 +319,17 @@ void TfrSonlet::mniEchoClick() { ApplySampleFunction(FunctionEcho); }
 
 void TfrSonlet::mniPlayClick() { PlayNote(0); }
 void TfrSonlet::mniStopClick() { StopNote(); }
+
+// The item toggles its own check mark; notes started from now on play in that mode.
+void TfrSonlet::mniTrackerPlaybackClick() { SetTrackerPlayback(mniTrackerPlayback->isChecked()); }
+
+void TfrSonlet::SetTrackerPlayback(bool on) {
+    mniTrackerPlayback->setChecked(on);
+    if (Player != nullptr) {
+        Player->Mode.store(on ? PlaybackMode::Tracker : PlaybackMode::Standard,
+                           std::memory_order_relaxed);
+    }
+}
 
 // The item toggles its own check mark; the button follows it.
 void TfrSonlet::mniLoopClick() { tbLoop->setChecked(mniLoop->isChecked()); }

@@ -39,7 +39,12 @@ void TfrSonlet::SetInstrument(TInstrument* instrument) {
                         instrument != nullptr ? &instrument->PanPoints : nullptr);
 }
 
-void TfrSonlet::SetPlayer(TWavePlayer* player) { Player = player; }
+void TfrSonlet::SetPlayer(TWavePlayer* player) {
+    Player = player;
+    if (mniTrackerPlayback != nullptr) {
+        SetTrackerPlayback(mniTrackerPlayback->isChecked());
+    }
+}
 
 void TfrSonlet::InitEditor() {
     pnMain->setFixedHeight(150);

@@ -76,6 +76,8 @@ void TfrmMain::LoadSettings() {
     resize(width, height);
     ColorScheme = ini.value("ColorScheme", ColorScheme).toInt();
     ini.endGroup();
+    // A missing or unreadable value leaves tracker playback off.
+    Sonlet->SetTrackerPlayback(ini.value("Playback/Tracker").toString() == "1");
     if (ColorScheme == SchemeBlack) {
         Black1Click(*Black1);
     } else if (ColorScheme == SchemeBlue) {
@@ -95,6 +97,7 @@ void TfrmMain::SaveSettings() {
     ini.setValue("Height", size.height());
     ini.setValue("ColorScheme", ColorScheme);
     ini.endGroup();
+    ini.setValue("Playback/Tracker", Sonlet->mniTrackerPlayback->isChecked() ? 1 : 0);
     ini.sync();
     if (ini.status() != QSettings::NoError) {
         ShowError("Cannot save the settings to " + QFile::encodeName(SettingsFile()).toStdString(),

@@ -268,7 +268,8 @@ TEST_F(Player, VoiceStatusBoxAfterStart) {
     EXPECT_EQ(messages[0].caption, ApplicationTitle);
     EXPECT_EQ(messages[0].text, player->VoiceStatusText());
     EXPECT_EQ(messages[0].text.substr(0, messages[0].text.find('\n') + 1),
-              "f: 0  Status: 0  StartBuf: 0  StartPos: 0  StopBuf: 0  StopPos: 0  Note: 1\r\n");
+              "f: 0  Status: 0  StartBuf: 0  StartPos: 0  StopBuf: 0  StopPos: 0  Note: 1  "
+              "Mode: standard\r\n");
 }
 
 TEST(PlayerShutdown, FreeOnExitDestroysThePlayerAfterTheTerminationRequest) {

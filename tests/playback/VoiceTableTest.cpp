@@ -135,7 +135,7 @@ TEST_F(Voices, NoteOffMatchesSlotIdentityAndNote) {
 
 TEST_F(Voices, StatusText) {
     const std::string line = "Status: 0  StartBuf: 0  StartPos: 0  StopBuf: 0  StopPos: 0  "
-                             "Note: 1\r\n";
+                             "Note: 1  Mode: standard\r\n";
     std::string expected;
     for (int i = 0; i < VoiceCount; ++i) {
         expected += "f: " + std::to_string(i) + "  " + line;
@@ -148,11 +148,14 @@ TEST_F(Voices, StatusText) {
     const std::string text = table.StatusText();
     EXPECT_EQ(text.substr(0, text.find("\r\n") + 2),
               "f: 0  Status: 1  StartBuf: 3  StartPos: 12096  StopBuf: 3  StopPos: 12288  "
-              "Note: 1.059463094359\r\n");
-    table.NoteOn(keyboard, 48, 100, 0);
-    EXPECT_NE(table.StatusText().find("f: 1  Status: 2  StartBuf: 3  StartPos: 4096  "
-                                      "StopBuf: 0  StopPos: 0  Note: 0."),
-              std::string::npos);
+              "Note: 1.059463094359  Mode: standard\r\n");
+    table.NoteOn(keyboard, 48, 100, 0, PlaybackMode::Tracker);
+    const std::string after = table.StatusText();
+    const std::string second =
+        after.substr(after.find("f: 1 "), after.find("f: 2 ") - after.find("f: 1 "));
+    EXPECT_TRUE(second.starts_with("f: 1  Status: 2  StartBuf: 3  StartPos: 4096  StopBuf: 0  "
+                                   "StopPos: 0  Note: 0."));
+    EXPECT_TRUE(second.ends_with("  Mode: tracker\r\n"));
 }
 
 } // namespace

@@ -53,7 +53,8 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
     EXPECT_EQ(
         VisibleTexts(frame->mniFunction->actions()),
         (QStringList{"Noise", "Silence", "Tone...", "-", "Invert", "Flip by zero", "Reverse"}));
-    EXPECT_EQ(VisibleTexts(frame->mniAudio->actions()), (QStringList{"Play", "Stop"}));
+    EXPECT_EQ(VisibleTexts(frame->mniAudio->actions()),
+              (QStringList{"Play", "Stop", "-", "Tracker playback"}));
     EXPECT_EQ(VisibleTexts(frame->mniPlay->actions()),
               (QStringList{"-3 semitones", "-2 semitones", "-1 semitone", "Play as is",
                            "+1 semitone", "+2 semitones", "+3 semitones"}));

@@ -446,6 +446,46 @@ TEST_F(MainWindowTest, UnknownSchemeNumberShowsWhiteAndIsWrittenBackAtClose) {
     EXPECT_EQ(SettingsValue("Height"), 516);
 }
 
+// "Tracker playback" sets the mode of the notes started after it, each sounding voice keeping
+// its own; the choice is kept in a section of its own, and an unreadable value means off.
+TEST_F(MainWindowTest, TrackerPlaybackPlaysNewNotesInItsModeAndIsKeptAcrossARestart) {
+    WriteSettings("[Form]\nColorScheme=0\n[Playback]\nTracker=yes\n");
+    MakeWindow();
+    QAction* item = window->Sonlet->mniTrackerPlayback;
+    EXPECT_FALSE(item->isChecked());
+    Focus(*window->Sonlet->Panel);
+    Press(Qt::Key_Q);
+    item->trigger();
+    EXPECT_EQ(window->Player->Mode.load(), PlaybackMode::Tracker);
+    Press(Qt::Key_W);
+    const std::string report = window->Player->VoiceStatusText();
+    const auto heldIn = [&](const std::string& mode) {
+        std::size_t count = 0;
+        for (std::size_t at = 0; (at = report.find("Status: 2", at)) != std::string::npos; ++at) {
+            const std::size_t end = report.find("\r\n", at);
+            count += report.substr(at, end - at).ends_with("Mode: " + mode) ? 1 : 0;
+        }
+        return count;
+    };
+    EXPECT_EQ(heldIn("standard"), 1u);
+    EXPECT_EQ(heldIn("tracker"), 1u);
+    Release(Qt::Key_Q);
+    Release(Qt::Key_W);
+    EXPECT_EQ(Piano(60).released + Piano(62).released, 2);
+
+    ASSERT_TRUE(CloseCompletely());
+    QSettings ini(QString::fromStdString(SettingsPath()), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Playback/Tracker").toInt(), 1);
+    ini.beginGroup("Form");
+    EXPECT_EQ(ini.childKeys().size(), 5);
+    ini.endGroup();
+
+    window.reset();
+    MakeWindow();
+    EXPECT_TRUE(window->Sonlet->mniTrackerPlayback->isChecked());
+    EXPECT_EQ(window->Player->Mode.load(), PlaybackMode::Tracker);
+}
+
 TEST_F(MainWindowTest, FirstCloseIsRefusedAndTheNextTickEndsPlayerThenWindow) {
     MakeWindow();
     TWavePlayer* player = window->Player.get();

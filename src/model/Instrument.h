@@ -101,8 +101,8 @@ public:
 
     std::recursive_mutex& EditLock() const { return editLock_; }
 
-    // Playback rendering, defined with the player (playback/InstrumentRender.cpp). The
-    // caller holds EditLock(). status is a voice status (VoiceFree, VoiceReleased,
+    // Playback rendering (InstrumentRender.cpp): the arithmetic of one voice. The caller holds
+    // EditLock(). status is a voice status (VoiceFree, VoiceReleased,
     // VoiceHeld); rendering sets it to VoiceFree when the voice has ended.
     //
     // Adds n frames of one voice to mixLeft and mixRight (each at least n long): sinceOn and

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "model/VoiceStatus.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -18,9 +20,6 @@ using InstrumentSlot = std::atomic<TInstrument*>;
 // plays the instrument as it is saved (key map, envelopes, fadeout, panning, auto-vibrato).
 enum class PlaybackMode : std::uint8_t { Standard = 0, Tracker = 1 };
 
-inline constexpr std::int16_t VoiceFree = 0;
-inline constexpr std::int16_t VoiceReleased = 1;
-inline constexpr std::int16_t VoiceHeld = 2;
 inline constexpr std::int32_t VoiceCount = 32;
 
 // A point on the output timeline: pass × RingBytes + offset bytes.

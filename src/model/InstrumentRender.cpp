@@ -1,5 +1,5 @@
 #include "model/Instrument.h"
-#include "playback/VoiceTable.h"
+#include "model/VoiceStatus.h"
 
 #include <cmath>
 

@@ -1,6 +1,7 @@
 // Imports a generated 400 MB 24-bit stereo WAV into an XI file and compares it with sox turning
 // the same file into a 16-bit WAV that is then flushed to disk, in the same run. Prints the
 // time ratio and the import's peak memory relative to the resulting sample's size.
+#include "BenchFiles.h"
 #include "RatioReporter.h"
 #include "model/AudioImport.h"
 #include "model/Instrument.h"
@@ -9,7 +10,6 @@
 #include <benchmark/benchmark.h>
 #include <cstdlib>
 #include <filesystem>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -21,35 +21,7 @@ std::filesystem::path Folder() { return std::filesystem::temp_directory_path(); 
 std::string Input() { return (Folder() / "sonlet-bench-24bit.wav").string(); }
 
 void WriteWav(const std::string& path) {
-    sonlet::FileHandle file = sonlet::CreateForWrite(path);
-    const char header[] = "RIFF\0\0\0\0WAVEfmt ";
-    file.Write(std::as_bytes(std::span(header, 16)));
-    sonlet::WriteDWord(file, 16);
-    sonlet::WriteWord(file, 1);
-    sonlet::WriteWord(file, 2);
-    sonlet::WriteDWord(file, 48000);
-    sonlet::WriteDWord(file, 48000 * 6);
-    sonlet::WriteWord(file, 6);
-    sonlet::WriteWord(file, 24);
-    file.Write(std::as_bytes(std::span("data", 4)));
-    sonlet::WriteDWord(file, static_cast<std::uint32_t>(DataBytes));
-    std::vector<std::uint8_t> chunk(6 << 20);
-    for (std::size_t i = 0; i < chunk.size(); ++i) {
-        chunk[i] = static_cast<std::uint8_t>((i * 7919) >> 3);
-    }
-    for (std::int64_t done = 0; done < DataBytes;) {
-        const auto n = std::min<std::int64_t>(DataBytes - done, std::ssize(chunk));
-        file.Write(std::as_bytes(std::span(chunk)).first(static_cast<std::size_t>(n)));
-        done += n;
-    }
-    // On disk before the runs, so neither pays for writing the input back.
-    file.Sync();
-}
-
-long PeakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    sonlet::bench::WriteBenchWav(path, 2, 48000, 24, DataBytes);
 }
 
 void BM_ImportToXi(benchmark::State& state) {
@@ -59,7 +31,8 @@ void BM_ImportToXi(benchmark::State& state) {
         sonlet::AddSamplesFromFile(inst, Input());
         inst.SaveToFile(out);
     }
-    state.counters["peak_ratio"] = static_cast<double>(PeakKilobytes()) * 1024.0 / SampleBytes;
+    state.counters["peak_ratio"] =
+        static_cast<double>(sonlet::bench::PeakKilobytes()) * 1024.0 / SampleBytes;
     std::filesystem::remove(out);
 }
 

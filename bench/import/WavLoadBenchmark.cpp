@@ -1,6 +1,7 @@
 // Loads a generated 400 MB 16-bit stereo WAV and compares it with reading the same bytes into a
 // fresh buffer of that size, in the same run. Prints the time ratio and the peak memory of the
 // load relative to the data size.
+#include "BenchFiles.h"
 #include "RatioReporter.h"
 #include "model/Sample.h"
 #include "support/FileIO.h"
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
-#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -21,34 +21,7 @@ std::string BenchFile() {
 }
 
 void WriteWav(const std::string& path) {
-    sonlet::FileHandle file = sonlet::CreateForWrite(path);
-    const char header[] = "RIFF\0\0\0\0WAVEfmt ";
-    file.Write(std::as_bytes(std::span(header, 16)));
-    sonlet::WriteDWord(file, 16);
-    sonlet::WriteWord(file, 1);
-    sonlet::WriteWord(file, 2);
-    sonlet::WriteDWord(file, 44100);
-    sonlet::WriteDWord(file, 44100 * 4);
-    sonlet::WriteWord(file, 4);
-    sonlet::WriteWord(file, 16);
-    file.Write(std::as_bytes(std::span("data", 4)));
-    sonlet::WriteDWord(file, static_cast<std::uint32_t>(DataBytes));
-    std::vector<std::int16_t> chunk(1 << 20);
-    for (std::size_t i = 0; i < chunk.size(); ++i) {
-        chunk[i] = static_cast<std::int16_t>((i * 7919) & 0xFFFF);
-    }
-    for (std::int64_t done = 0; done < DataBytes;) {
-        const auto n =
-            std::min<std::int64_t>(DataBytes - done, static_cast<std::int64_t>(chunk.size() * 2));
-        file.Write(std::as_bytes(std::span(chunk)).first(static_cast<std::size_t>(n)));
-        done += n;
-    }
-}
-
-long PeakKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
+    sonlet::bench::WriteBenchWav(path, 2, 44100, 16, DataBytes);
 }
 
 void BM_LoadFromWav(benchmark::State& state) {
@@ -57,7 +30,8 @@ void BM_LoadFromWav(benchmark::State& state) {
         sample.LoadFromWav(BenchFile());
         benchmark::DoNotOptimize(sample.GetValue(12345));
     }
-    state.counters["peak_ratio"] = static_cast<double>(PeakKilobytes()) * 1024.0 / DataBytes;
+    state.counters["peak_ratio"] =
+        static_cast<double>(sonlet::bench::PeakKilobytes()) * 1024.0 / DataBytes;
     state.SetBytesProcessed(state.iterations() * DataBytes);
 }
 

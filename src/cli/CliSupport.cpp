@@ -1,5 +1,6 @@
 #include "cli/CliSupport.h"
 
+#include "model/AudioImport.h"
 #include "support/Text.h"
 
 #include <algorithm>
@@ -114,6 +115,19 @@ std::int64_t ParseInteger(std::string_view text, std::string_view what) {
 void LoadLikeOpen(TInstrument& instrument, const std::string& path) {
     instrument.InitNew();
     instrument.LoadFromFile(path);
+}
+
+bool AddFiles(TInstrument& instrument, std::span<const std::string> files,
+              const RecordingReporter& reporter) {
+    for (const std::string& file : files) {
+        if (AddSamplesFromFile(instrument, file).leftOut > 0) {
+            ShowError("An instrument holds at most 16 samples");
+        }
+        if (reporter.Failed()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void RequireXiName(const std::string& path) {

@@ -72,6 +72,11 @@ std::int64_t ParseInteger(std::string_view text, std::string_view what);
 // Loads a file as the editor's Open does (".xi" by extension, anything else as WAV).
 void LoadLikeOpen(TInstrument& instrument, const std::string& path);
 
+// Adds each file's samples to instrument through the audio import, stopping at the first
+// failure; at more than 16 samples that is one. False when the command has failed.
+bool AddFiles(TInstrument& instrument, std::span<const std::string> files,
+              const RecordingReporter& reporter);
+
 // Refuses an output name that SaveToFile would not save as XI.
 void RequireXiName(const std::string& path);
 

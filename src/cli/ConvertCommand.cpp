@@ -1,6 +1,5 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
-#include "model/AudioImport.h"
 #include "model/Instrument.h"
 #include "support/Report.h"
 
@@ -15,15 +14,7 @@ int RunConvert(std::span<const std::string> args) {
     RecordingReporter reporter;
     TInstrument inst;
     LoadLikeOpen(inst, parsed.positional[0]);
-    for (const std::string& file : parsed.All("--add")) {
-        if (reporter.Failed()) {
-            break;
-        }
-        if (AddSamplesFromFile(inst, file).leftOut > 0) {
-            ShowError("An instrument holds at most 16 samples");
-        }
-    }
-    if (reporter.Failed()) {
+    if (!AddFiles(inst, parsed.All("--add"), reporter)) {
         return ExitFailure;
     }
     if (const auto name = parsed.Single("--name")) {

@@ -1,6 +1,5 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
-#include "model/AudioImport.h"
 #include "model/Instrument.h"
 #include "support/Report.h"
 
@@ -21,15 +20,7 @@ int RunImport(std::span<const std::string> args) {
     }
     RecordingReporter reporter;
     TInstrument inst;
-    for (const std::string& file : files) {
-        if (reporter.Failed()) {
-            break;
-        }
-        if (AddSamplesFromFile(inst, file).leftOut > 0) {
-            ShowError("An instrument holds at most 16 samples");
-        }
-    }
-    if (reporter.Failed()) {
+    if (!AddFiles(inst, files, reporter)) {
         return ExitFailure;
     }
     inst.SetCurrentSample(0);

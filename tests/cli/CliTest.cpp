@@ -206,6 +206,29 @@ TEST_F(Cli, ConvertAddsWavSamplesAndNamesTheInstrument) {
     EXPECT_EQ(j["samples"][2]["values_fnv1a64"].Latin1(), Fnv({-7, 8}));
 }
 
+// One sample per audio file, in order, named and tuned by the import; a file cut short is a
+// warning, not a failure; more than 16 files is a usage error.
+TEST_F(Cli, ImportBuildsAnInstrumentOfOneSamplePerAudioFile) {
+    const std::string first = Wav16("Lead take.wav", 1, {5, 6});
+    const std::string cut = dir.Write(
+        "cut.wav",
+        testkit::WavBuilder::Pcm(1, 48000, 16).DataChunk(testkit::Le16Values({9, 10}), 40).Bytes());
+    const std::string out = dir.File("built.xi");
+    const CliResult r = RunCli({"import", out, first, cut});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("warning: The file ends early"), std::string::npos);
+    const JsonValue j = Info(out);
+    EXPECT_EQ(j["name"].Latin1(), "Lead take");
+    ASSERT_EQ(j["samples"].Size(), 2u);
+    EXPECT_EQ(j["samples"][0]["name"].Latin1(), "Lead take");
+    EXPECT_EQ(j["samples"][1]["values_fnv1a64"].Latin1(), Fnv({9, 10}));
+    EXPECT_EQ(j["samples"][1]["transpose"].Int(), 1);
+
+    std::vector<std::string> tooMany = {"import", out};
+    tooMany.insert(tooMany.end(), 17, first);
+    EXPECT_EQ(RunCli(tooMany).exitCode, 2);
+}
+
 TEST_F(Cli, FailedConvertLeavesNoOrOnlyTheOldOutput) {
     const std::string in = Wav16("in.wav", 1, {1, 2});
     const std::string out = dir.Write("out.xi", std::vector<std::uint8_t>{42});

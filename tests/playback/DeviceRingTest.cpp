@@ -3,6 +3,7 @@
 #include "playback/DeviceRing.h"
 
 #include "CapturingReporter.h"
+#include "SampleBuilder.h"
 #include "model/Instrument.h"
 #include "playback/Player.h"
 
@@ -74,12 +75,8 @@ TEST_P(DevicePeriods, NoBlockIsStaleAndANoteIsLateByLessThanOnePeriod) {
     // A looped ramp of 1000 frames: any block from an earlier pass breaks the sequence.
     TInstrument instrument;
     instrument.InitNew();
-    TSample& sample = *instrument.CurrentSample();
-    sample.SetFormat(1, 2, 44100, 1000 * 2);
-    sample.ResetParams();
-    for (std::int64_t f = 0; f < 1000; ++f) {
-        sample.SetValue(static_cast<std::int32_t>((f + 1) * 16), f);
-    }
+    TSample& sample = testkit::FillSample(*instrument.CurrentSample(), 1000, 1,
+                                          [](std::int64_t f, int) { return (f + 1) * 16; });
     sample.SetLoopStart(0);
     sample.SetLoopLength(1000);
     sample.SetLoopType(LoopForward);

@@ -47,7 +47,6 @@ private:
 
     // Sample position in 32.32 fixed point, in values of the saved sample.
     std::int64_t position_ = 0;
-    std::uint32_t fraction_ = 0;
     std::uint64_t step_ = 0;
     bool backwards_ = false;
     bool sampleEnded_ = false;

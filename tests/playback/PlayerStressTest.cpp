@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <random>
 #include <thread>
+#include <vector>
 
 namespace sonlet {
 namespace {
@@ -27,10 +28,12 @@ std::string WriteWav(const testkit::TempDir& dir) {
     return dir.Write("noise.wav", bytes);
 }
 
-void Edit(TInstrument& instrument, std::mt19937& random, const std::string& wav) {
+// Loads replace the samples, or the whole instrument, while the player mixes; a failed one
+// replaces nothing.
+void Edit(TInstrument& instrument, std::mt19937& random, const std::vector<std::string>& files) {
     switch (random() % 9) {
     case 0:
-        instrument.LoadFromFile(wav);
+        instrument.LoadFromFile(files[random() % files.size()]);
         break;
     case 1:
         instrument.AddSample();
@@ -86,6 +89,14 @@ TEST(PlayerStress, NotesAndEditsWhileMixing) {
     testkit::CapturingReporter reporter;
     testkit::TempDir dir;
     const std::string wav = WriteWav(dir);
+    const std::string xi = dir.File("noise.xi");
+    {
+        TInstrument source;
+        source.LoadFromFile(wav);
+        source.AddWavSample(wav);
+        source.SaveToFile(xi);
+    }
+    const std::vector<std::string> files = {wav, xi, dir.File("missing.xi")};
     TInstrument instrument;
     instrument.InitNew();
     InstrumentSlot keyboard{&instrument};
@@ -128,7 +139,7 @@ TEST(PlayerStress, NotesAndEditsWhileMixing) {
             player->NoteOff(slot, note);
             break;
         case 3:
-            Edit(instrument, random, wav);
+            Edit(instrument, random, files);
             break;
         case 4:
             if (step % 97 == 0) {

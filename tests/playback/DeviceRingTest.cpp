@@ -31,9 +31,12 @@ public:
     }
     std::int32_t WaitForEvent() override {
         const std::int32_t event = DeviceRing::WaitForEvent();
-        std::lock_guard lock(burst_);
+        std::scoped_lock lock(burst_, stall_);
         return event;
     }
+    // While the returned lock is held the player handles no event, as if the machine had
+    // stopped scheduling it.
+    std::unique_lock<std::mutex> StallPlayer() { return std::unique_lock(stall_); }
     bool InitOutput() override { return true; }
     bool Start() override {
         Rewind();
@@ -45,6 +48,7 @@ public:
 
 private:
     std::mutex burst_;
+    std::mutex stall_;
 };
 
 // Waits for a condition the player thread brings about; the limit is a safety net against a
@@ -114,17 +118,42 @@ TEST_P(DevicePeriods, NoBlockIsStaleAndANoteIsLateByLessThanOnePeriod) {
     while (static_cast<std::int64_t>(stream.size()) < handed + 5120 + period + 24 * SegmentFrames) {
         ASSERT_TRUE(playBurst());
     }
+    const std::size_t steady = stream.size();
+
+    // A stalled player: the device plays what was written before, then silence, never the
+    // ring's older contents. Afterwards the note goes on without a stale block.
+    {
+        const auto stalled = device.StallPlayer();
+        while (stream.size() < steady + 12 * SegmentFrames) {
+            device.PullBurst(bytes.data(), pattern.chunk, pattern.burst);
+            for (std::size_t i = 0; i < bytes.size(); i += FrameBytes) {
+                stream.push_back(static_cast<std::int16_t>(bytes[i] | bytes[i + 1] << 8));
+            }
+        }
+    }
+    const std::size_t recovered = stream.size();
+    for (std::size_t i = recovered - static_cast<std::size_t>(RingBytes / FrameBytes);
+         i < recovered; ++i) {
+        ASSERT_EQ(stream[i], 0) << "frame " << i - steady << " of the stall";
+    }
+    ASSERT_TRUE(caughtUp());
+    while (stream.size() < recovered + 8 * SegmentFrames) {
+        ASSERT_TRUE(playBurst());
+    }
     player->RequestTermination();
     ASSERT_TRUE(player->WaitForEnd(10s));
+    ASSERT_NE(stream[recovered], 0);
+    for (std::size_t i = recovered + 1; i < stream.size(); ++i) {
+        ASSERT_EQ(stream[i], (stream[i - 1] + 1) % 8000 + 7)
+            << "frame " << i - recovered << " after the stall";
+    }
+    stream.resize(steady);
 
     std::int64_t first = 0;
     while (first < static_cast<std::int64_t>(stream.size()) && stream[first] == 0) {
         ++first;
     }
     const std::int64_t delay = first - handed;
-    for (std::int64_t k = first - 2; k < first + 8; ++k)
-        std::printf("%lld:%d ", (long long)k, stream[k]);
-    std::printf(" handed %lld size %zu\n", (long long)handed, stream.size());
     std::printf("[ measured ] chunk %d x %d: NoteOn to first audible frame %lld frames\n",
                 pattern.chunk, pattern.burst, static_cast<long long>(delay));
     EXPECT_GE(delay, 5120);

@@ -5,7 +5,7 @@ CMAKE_FLAGS ?=
 WERROR ?= OFF
 CONFIGURE = cmake -S . -G Ninja -DSONLET_WERROR=$(WERROR)
 
-.PHONY: deps build run check test asan tsan fuzz bench format-check clean
+.PHONY: deps build run check test asan tsan fuzz windows bench format-check clean
 FUZZ_SECONDS ?= 60
 
 deps:
@@ -20,13 +20,14 @@ run: build
 	build/src/sonlet $(ARGS)
 
 # Every test: the plain build, then the whole suite again under AddressSanitizer and
-# UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, and a short
-# fuzzing run of every file reader; and every source file as clang-format writes it.
+# UndefinedBehaviorSanitizer, the concurrency tests under ThreadSanitizer, a short fuzzing run
+# of every file reader, and the Windows build's tests under Wine; and every source file as
+# clang-format writes it.
 check: WERROR = ON
 check: build
 	tools/check-format.sh
 	tools/run-tests.sh build
-	$(MAKE) WERROR=ON asan tsan fuzz
+	$(MAKE) WERROR=ON asan tsan fuzz windows
 
 test: build
 	tools/run-tests.sh build
@@ -45,6 +46,14 @@ tsan: deps
 fuzz: deps
 	SONLET_WERROR=$(WERROR) tools/fuzz.sh $(FUZZ_SECONDS)
 
+# The core, the platform layer, sonlet-cli and their tests cross-built for 64-bit Windows with
+# MinGW-w64, the tests run under Wine in a prefix of the build's own; its server is stopped
+# afterwards, whatever the result.
+windows: deps
+	$(CONFIGURE) -B build-windows -DCMAKE_TOOLCHAIN_FILE=cmake/MinGW-w64.cmake -DCMAKE_BUILD_TYPE=Debug $(CMAKE_FLAGS)
+	cmake --build build-windows -j $(JOBS)
+	tools/run-tests.sh build-windows; status=$$?; tools/wine-run.sh build-windows/wine --stop; exit $$status
+
 format-check: deps
 	tools/check-format.sh
 
@@ -54,4 +63,4 @@ bench: deps
 	tools/run-benchmarks.sh build-release
 
 clean:
-	rm -rf build build-asan build-tsan build-release build-fuzz
+	rm -rf build build-asan build-tsan build-release build-fuzz build-windows

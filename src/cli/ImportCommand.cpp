@@ -1,6 +1,7 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
 #include "model/Instrument.h"
+#include "support/NativePath.h"
 #include "support/Report.h"
 
 #include <filesystem>
@@ -25,7 +26,7 @@ int RunImport(std::span<const std::string> args) {
     }
     inst.SetCurrentSample(0);
     inst.InstrumentName = parsed.Single("--name").value_or(
-        std::filesystem::path(files.front()).stem().string().substr(0, MaxSampleNameLength));
+        PathBytes(NativePath(files.front()).stem()).substr(0, MaxSampleNameLength));
     inst.SaveToFile(output);
     return reporter.Failed() ? ExitFailure : ExitOk;
 }

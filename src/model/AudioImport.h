@@ -29,14 +29,20 @@ struct AudioImportOptions {
     bool dither = true;
 };
 
-// Reads any audio file that libsndfile reads (WAV of every depth and float, EXTENSIBLE, RF64,
-// W64, AIFF, FLAC, Ogg, ...) into a new sample: 16-bit, or 8-bit from an 8-bit source; mono or
-// stereo (of more channels the first two, and the user is told); named after the file; tuned
-// to play at its own rate at C-5. Values deeper than 16 bits are libsndfile's doubles x 32767,
-// rounded and clipped. A file that ends before the data it declares gives what it holds and
-// one message. Null, after a message, when the file cannot be read.
+// Reads an audio file into a new sample. With libsndfile: any file that libsndfile reads (WAV of
+// every depth and float, EXTENSIBLE, RF64, W64, AIFF, FLAC, Ogg, ...) into a new sample: 16-bit, or
+// 8-bit from an 8-bit source; mono or stereo (of more channels the first two, and the user is
+// told); named after the file; tuned to play at its own rate at C-5. Values deeper than 16 bits are
+// libsndfile's doubles x 32767, rounded and clipped. A file that ends before the data it declares
+// gives what it holds and one message. Null, after a message, when the file cannot be read. A build
+// without libsndfile (Windows, where it is not at hand) reads the WAV files of 8 and 16 bits that
+// File > Open reads, named and tuned the same way.
 std::unique_ptr<TSample> ImportAudioFile(const std::string& fileName,
                                          const AudioImportOptions& options = {});
+
+// The last step of every import: the sample's parameters reset, named after the file (no
+// folder, no extension), tuned to play at rate at C-5, and no marks.
+void FinishImportedSample(TSample& sample, const std::string& fileName, double rate);
 
 struct AddedSamples {
     std::int32_t added = 0;

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "playback/OutputRing.h"
+#include "playback/WakeSignal.h"
 
 #include <array>
 #include <atomic>
 #include <cstdint>
-#include <semaphore>
 
 namespace sonlet {
 
@@ -23,17 +23,17 @@ public:
         }
         entries_[head % Capacity].store(segment, std::memory_order_relaxed);
         head_.store(head + 1, std::memory_order_release);
-        signal_.release();
+        signal_.Release();
     }
     // Any thread.
     void Wake() {
         woken_.store(true, std::memory_order_release);
-        signal_.release();
+        signal_.Release();
     }
     // Consumer side: one thread only. Blocks until an event or a wake-up.
     std::int64_t Wait() {
         for (;;) {
-            signal_.acquire();
+            signal_.Acquire();
             if (woken_.exchange(false, std::memory_order_acq_rel)) {
                 return WokenByRequest;
             }
@@ -53,7 +53,7 @@ private:
     std::atomic<std::uint32_t> head_{0};
     std::atomic<std::uint32_t> tail_{0};
     std::atomic<bool> woken_{false};
-    std::counting_semaphore<> signal_{0};
+    WakeSignal signal_;
 };
 
 } // namespace sonlet

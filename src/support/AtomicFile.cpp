@@ -1,5 +1,7 @@
 #include "support/AtomicFile.h"
 
+#include "support/NativePath.h"
+
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -23,10 +25,10 @@ namespace fs = std::filesystem;
 // A symbolic link is followed, so that saving through it replaces the file it names.
 std::string ResolveTarget(const std::string& target) {
     std::error_code ec;
-    if (fs::is_symlink(target, ec)) {
-        const fs::path resolved = fs::weakly_canonical(target, ec);
+    if (fs::is_symlink(NativePath(target), ec)) {
+        const fs::path resolved = fs::weakly_canonical(NativePath(target), ec);
         if (!ec) {
-            return resolved.string();
+            return PathBytes(resolved);
         }
     }
     return target;
@@ -41,16 +43,16 @@ std::string TempPathFor(const std::string& target) {
 #else
     const long pid = ::getpid();
 #endif
-    const fs::path path(target);
+    const fs::path path = NativePath(target);
     std::string name = ".";
-    name.append(path.filename().string());
+    name.append(PathBytes(path.filename()));
     name.append(".sonlet-");
     name.append(std::to_string(pid));
     name.append("-");
     name.append(std::to_string(counter++));
     name.append("-");
     name.append(std::to_string(static_cast<unsigned long long>(ticks) % 1000000007ULL));
-    return (path.parent_path() / name).string();
+    return PathBytes(path.parent_path() / NativePath(name));
 }
 
 int CreateExclusive(const std::string& path) {
@@ -72,7 +74,7 @@ bool IsWritable(const std::string& path) {
 // Makes the rename itself durable; a failure here no longer endangers any data.
 void SyncFolderOf(const std::string& path) {
 #ifndef _WIN32
-    const std::string parent = fs::path(path).parent_path().string();
+    const std::string parent = PathBytes(NativePath(path).parent_path());
     const int fd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
@@ -87,7 +89,7 @@ void SyncFolderOf(const std::string& path) {
 
 AtomicFileWriter::AtomicFileWriter(const std::string& target) : target_(ResolveTarget(target)) {
     std::error_code ec;
-    const fs::file_status status = fs::status(target_, ec);
+    const fs::file_status status = fs::status(NativePath(target_), ec);
     if (fs::exists(status)) {
         if (!fs::is_regular_file(status) || !IsWritable(target_)) {
             return;
@@ -122,7 +124,7 @@ void AtomicFileWriter::Discard() {
     file_.Close();
     if (!temp_.empty()) {
         std::error_code ignored;
-        fs::remove(temp_, ignored);
+        fs::remove(NativePath(temp_), ignored);
         temp_.clear();
     }
 }
@@ -149,7 +151,7 @@ bool AtomicFileWriter::Commit() {
         return false;
     }
     std::error_code ec;
-    fs::rename(temp_, target_, ec);
+    fs::rename(NativePath(temp_), NativePath(target_), ec);
     if (ec) {
         Discard();
         return false;

@@ -1,6 +1,8 @@
 #include "support/CoreThread.h"
 
-#if defined(__linux__)
+#if defined(_WIN32)
+#include <windows.h>
+#elif defined(__linux__)
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -13,7 +15,9 @@ namespace {
 // One step above normal where the system allows it; an unprivileged process on Linux may
 // not raise its priority, and then the thread simply runs at normal priority.
 void RaisePriorityOneStep() {
-#if defined(__linux__)
+#if defined(_WIN32)
+    ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+#elif defined(__linux__)
     const auto tid = static_cast<id_t>(syscall(SYS_gettid));
     const int current = getpriority(PRIO_PROCESS, tid);
     setpriority(PRIO_PROCESS, tid, current - 1);

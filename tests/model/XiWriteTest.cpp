@@ -9,14 +9,25 @@
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <unistd.h>
+#endif
 
 namespace sonlet {
 namespace {
 
 namespace fs = std::filesystem;
 using testkit::XiBuilder;
+
+// The superuser may write a read-only file.
+bool WritesReadOnlyFiles() {
+#ifdef _WIN32
+    return false;
+#else
+    return ::geteuid() == 0;
+#endif
+}
 using testkit::XiSampleSpec;
 
 class XiWrite : public ::testing::Test {
@@ -221,7 +232,9 @@ TEST_F(XiWrite, UnwritableTargetsAreRefusedWithoutATrace) {
     inst.SaveToFile(dir.File("no/such/folder/out.xi"));
     EXPECT_EQ(reporter.Texts(), (std::vector<std::string>{"Error opening file for write",
                                                           "Error opening file for write"}));
-    if (::geteuid() != 0) {
+    std::ptrdiff_t entries = 1;
+    if (!WritesReadOnlyFiles()) {
+        ++entries;
         reporter.Reset();
         const std::string locked = dir.Write("locked.xi", std::vector<std::uint8_t>{1, 2, 3});
         fs::permissions(locked, fs::perms::owner_read);
@@ -229,10 +242,13 @@ TEST_F(XiWrite, UnwritableTargetsAreRefusedWithoutATrace) {
         EXPECT_EQ(reporter.Texts(), (std::vector<std::string>{"Error opening file for write"}));
         EXPECT_EQ(testkit::ReadAll(locked), (std::vector<std::uint8_t>{1, 2, 3}));
     }
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator()), entries);
 }
 
 TEST_F(XiWrite, ReplacingKeepsPermissionsAndFollowsLinks) {
+#ifdef _WIN32
+    GTEST_SKIP() << "POSIX permissions and links";
+#endif
     inst.InitNew();
     const std::string target = dir.Write("keep.xi", std::vector<std::uint8_t>{9});
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
@@ -253,6 +269,9 @@ TEST_F(XiWrite, AFailedWriteLeavesTheOldFileAsItWas) {
     inst.CurrentSample()->SetFormat(1, 2, 44100, 1 << 20);
 
     // A file size limit makes the system refuse writes past 64 KiB, as a full disk would.
+#ifdef _WIN32
+    GTEST_SKIP() << "no file size limit on Windows";
+#else
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
@@ -261,6 +280,7 @@ TEST_F(XiWrite, AFailedWriteLeavesTheOldFileAsItWas) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     inst.SaveToFile(target);
     ::setrlimit(RLIMIT_FSIZE, &saved);
+#endif
 
     EXPECT_EQ(reporter.Texts(), (std::vector<std::string>{"Error writing file"}));
     EXPECT_EQ(testkit::ReadAll(target), old);

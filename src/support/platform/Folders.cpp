@@ -1,5 +1,6 @@
 #include "support/platform/Folders.h"
 
+#include "support/NativePath.h"
 #include "support/Report.h"
 #include "support/Text.h"
 #include "support/platform/ShellFolders.h"
@@ -108,7 +109,7 @@ FileRemover& SystemFileRemover() {
 
 bool IsFolderEmpty(const std::string& folder) {
     std::error_code ec;
-    const fs::directory_iterator it(fs::path(folder), ec);
+    const fs::directory_iterator it(NativePath(folder), ec);
     return ec || it == fs::directory_iterator();
 }
 
@@ -123,10 +124,11 @@ struct Entry {
 std::vector<Entry> ListEntries(const std::string& folder) {
     std::vector<Entry> entries;
     std::error_code ec;
-    for (fs::directory_iterator it(fs::path(folder), ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(NativePath(folder), ec), end; !ec && it != end;
+         it.increment(ec)) {
         std::error_code typeError;
         const bool isFolder = it->is_directory(typeError) && !it->is_symlink(typeError);
-        entries.push_back({it->path().filename().string(), isFolder});
+        entries.push_back({PathBytes(it->path().filename()), isFolder});
     }
     return entries;
 }

@@ -1,5 +1,6 @@
 #include "support/platform/Installation.h"
 
+#include "support/NativePath.h"
 #include "support/Report.h"
 #include "support/Text.h"
 #include "support/platform/ShellFolders.h"
@@ -99,7 +100,7 @@ struct ListedPath {
 // The install prefix with a final separator: nothing outside it is ours to delete.
 std::string InstallTree(const std::string& programFolder) {
     std::string tree =
-        fs::path(programFolder + SONLET_PREFIX_FROM_PROGRAM).lexically_normal().string();
+        PathBytes(NativePath(programFolder + SONLET_PREFIX_FROM_PROGRAM).lexically_normal());
     if (tree.empty() || !IsSeparator(tree.back())) {
         tree += PathSeparator;
     }
@@ -125,9 +126,9 @@ std::vector<ListedPath> ResolveList(const std::string& programFolder,
     std::vector<ListedPath> listed;
     for (const std::string& line : lines) {
         const bool isFolder = NamesFolder(line);
-        std::string path = fs::path(programFolder + (isFolder ? StripTrailingSlash(line) : line))
-                               .lexically_normal()
-                               .string();
+        std::string path =
+            PathBytes(NativePath(programFolder + (isFolder ? StripTrailingSlash(line) : line))
+                          .lexically_normal());
         while (path.size() > 1 && IsSeparator(path.back())) {
             path.pop_back();
         }
@@ -144,12 +145,12 @@ std::vector<ListedPath> ResolveList(const std::string& programFolder,
 // take care of.
 bool HoldsOnlyProgram(const std::string& folder, const std::string& programFile) {
     std::error_code ec;
-    fs::directory_iterator it(fs::path(folder), ec);
+    fs::directory_iterator it(NativePath(folder), ec);
     if (ec || it == fs::directory_iterator()) {
         return false;
     }
     const bool isProgram =
-        it->path().lexically_normal() == fs::path(programFile).lexically_normal();
+        it->path().lexically_normal() == NativePath(programFile).lexically_normal();
     return isProgram && it.increment(ec) == fs::directory_iterator() && !ec;
 }
 
@@ -168,9 +169,9 @@ Remains DeleteListedFiles(const InstallContext& context, const std::string& prog
     Remains remains;
     const std::vector<ListedPath> listed = ResolveList(programFolder, lines);
     const std::string programName = LowerCase(BareFileName(context.programFile));
-    const std::string programPath = fs::path(context.programFile).lexically_normal().string();
+    const std::string programPath = PathBytes(NativePath(context.programFile).lexically_normal());
     const std::string listPath =
-        fs::path(programFolder + std::string(InstallListName)).lexically_normal().string();
+        PathBytes(NativePath(programFolder + std::string(InstallListName)).lexically_normal());
     const auto failed = [&](const ListedPath& entry) {
         if (IsDeniedError(context.files.LastError())) {
             remains.denied.push_back(entry.path);

@@ -2,6 +2,7 @@
 
 #include "support/AtomicFile.h"
 #include "support/FileIO.h"
+#include "support/NativePath.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -43,7 +44,7 @@ std::vector<std::string_view> SplitLines(std::string_view text) {
 
 bool ReplaceFile(const std::string& path, std::string_view text) {
     std::error_code ec;
-    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ec);
+    std::filesystem::create_directories(NativePath(path).parent_path(), ec);
     AtomicFileWriter writer(path);
     return writer.IsOpen() && writer.File().Write(std::as_bytes(std::span(text))) &&
            writer.Commit();

@@ -23,11 +23,7 @@ public:
     }
     ~TemporaryHome() {
         for (const auto& [name, value] : saved_) {
-            if (value) {
-                ::setenv(name.c_str(), value->c_str(), 1);
-            } else {
-                ::unsetenv(name.c_str());
-            }
+            SetVariable(name, value);
         }
     }
     TemporaryHome(const TemporaryHome&) = delete;
@@ -39,14 +35,27 @@ public:
 
     void Set(const std::string& name, const std::string& value) {
         Save(name);
-        ::setenv(name.c_str(), value.c_str(), 1);
+        SetVariable(name, value);
     }
     void Unset(const std::string& name) {
         Save(name);
-        ::unsetenv(name.c_str());
+        SetVariable(name, std::nullopt);
     }
 
 private:
+    static void SetVariable(const std::string& name, const std::optional<std::string>& value) {
+#ifdef _WIN32
+        // An empty value removes the variable.
+        ::_putenv_s(name.c_str(), value ? value->c_str() : "");
+#else
+        if (value) {
+            ::setenv(name.c_str(), value->c_str(), 1);
+        } else {
+            ::unsetenv(name.c_str());
+        }
+#endif
+    }
+
     void Save(const std::string& name) {
         if (saved_.count(name) == 0) {
             const char* value = std::getenv(name.c_str());

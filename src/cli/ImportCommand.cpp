@@ -4,8 +4,6 @@
 #include "support/NativePath.h"
 #include "support/Report.h"
 
-#include <filesystem>
-
 namespace sonlet::cli {
 
 namespace {

@@ -20,12 +20,17 @@ fi
 mkdir -p "$prefix"
 (
   flock 9
-  # The server and Wine's own services must not keep the caller's output open (ctest waits
-  # for it to close) nor the lock. A server that runs already says so and is left alone.
-  wineserver -p </dev/null >/dev/null 2>&1 9>&- || true
+  # Neither the server nor Wine's own services may hold the caller's output (ctest waits for
+  # it to close) or the lock. So a new server gets its services at once, from wineboot with
+  # nothing open; left to the first program, they would inherit its output and outlive it.
+  # A server that runs already says so (status 2) and is left alone.
+  started=0
+  wineserver -p </dev/null >/dev/null 2>&1 9>&- && started=1
   if [ ! -e "$prefix/.ready" ]; then
     wineboot --init </dev/null >/dev/null 2>&1 9>&-
     touch "$prefix/.ready"
+  elif [ "$started" = 1 ]; then
+    wineboot </dev/null >/dev/null 2>&1 9>&-
   fi
 ) 9>"$prefix.lock"
 

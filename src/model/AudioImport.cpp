@@ -2,7 +2,6 @@
 
 #include "model/Instrument.h"
 #include "model/XiLayout.h"
-#include "support/FileIO.h"
 #include "support/NativePath.h"
 #include "support/Text.h"
 

@@ -145,4 +145,9 @@ std::string TSample::InfoText() const {
 
 void TSample::ShowInfo() const { ShowMessage(InfoText()); }
 
+void TSample::ValuesChanged(std::int64_t first, std::int64_t end) {
+    static_cast<void>(first);
+    static_cast<void>(end);
+}
+
 } // namespace sonlet

@@ -125,6 +125,10 @@ public:
         }
     }
     void SwapValues(std::int64_t i, std::int64_t j);
+    // Every change of stored values after a load ends with this call, so that what is kept
+    // beside the values follows them: the frames first..end-1 changed or, when the length
+    // changed, every frame from first to the new end.
+    void ValuesChanged(std::int64_t first, std::int64_t end);
     // The value at index blended toward the same channel of the next frame by x (0..1).
     std::int32_t GetInterpolated(float x, std::int64_t index) const {
         const std::int64_t channels = Format.nChannels;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "edit/EditCommand.h"
 #include "model/Instrument.h"
 #include "playback/VoiceTable.h"
 #include "ui/FrameCommands.h"
@@ -14,6 +15,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 class QAction;
@@ -60,6 +62,9 @@ public:
     void InitEditor();
     // Shows a whole instrument (after New, Open and at set-up).
     void RefreshInstrument();
+    // Makes one edit of the instrument and shows its result; false, with nothing changed,
+    // when the edit could not be made. Every change a user makes goes through here.
+    bool Perform(std::unique_ptr<TEditCommand> command);
     // Fills the "Sample" tab from the current sample.
     void ShowSampleInfo();
     void FillSampleList();

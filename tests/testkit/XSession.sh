@@ -2,10 +2,10 @@
 # A script names the tools it needs besides the X server in x_tools, then sources this file:
 #   x_tools="xdotool od"; source "$(dirname "$0")/../testkit/XSession.sh"
 # Without a tool it is skipped (exit 77). Otherwise it gets its own Xvfb server (DISPLAY is
-# set), $work (a scratch folder removed at exit), $pid (set it to the program's process id;
-# the program is killed at exit if it still runs) and fail MESSAGE (prints MESSAGE and the
-# program's output from $work/log.txt, then exits 1).
-for tool in Xvfb ${x_tools:-}; do
+# set, and a client has reached it), $work (a scratch folder removed at exit), $pid (set it to
+# the program's process id; the program is killed at exit if it still runs) and fail MESSAGE
+# (prints MESSAGE and the program's output from $work/log.txt, then exits 1).
+for tool in Xvfb xdotool ${x_tools:-}; do
     if ! command -v "$tool" >/dev/null 2>&1; then
         echo "SKIPPED: $tool is not installed (tools/packages.txt lists the X tools)"
         exit 77
@@ -19,9 +19,7 @@ cleanup() {
     if [[ -n "$pid" ]] && kill -0 "$pid" 2>/dev/null; then
         kill "$pid" 2>/dev/null || true
     fi
-    if [[ -n "$xvfb_pid" ]]; then
-        kill "$xvfb_pid" 2>/dev/null || true
-    fi
+    stop_x_server
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -31,13 +29,39 @@ fail() {
     exit 1
 }
 
-# The server picks a free display itself and writes its number, so parallel runs never
-# collide on one display.
-Xvfb -displayfd 9 -screen 0 1280x800x24 -nolisten tcp 9>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-    [[ -s "$work/display" ]] && break
-    sleep 0.1
-done
-[[ -s "$work/display" ]] || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
+# The display number is chosen here rather than by the server's own -displayfd search: that
+# search binds and then unlinks the socket of each display it tries, so a server starting beside
+# another (or beside one still shutting down) can take away the socket the other just reported.
+# A server is used only once a client has connected to it; one that loses its display to another
+# is replaced by a new one on another number. Every wait is bounded.
+stop_x_server() {
+    [[ -n "$xvfb_pid" ]] || return 0
+    kill "$xvfb_pid" 2>/dev/null || true
+    for _ in $(seq 50); do
+        kill -0 "$xvfb_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -9 "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+    xvfb_pid=""
+}
+start_x_server() {
+    local attempt display
+    for attempt in $(seq 8); do
+        display=$((200 + RANDOM % 800))
+        [[ -e "/tmp/.X$display-lock" || -e "/tmp/.X11-unix/X$display" ]] && continue
+        Xvfb ":$display" -screen 0 1280x800x24 -nolisten tcp 2>"$work/xvfb.log" &
+        xvfb_pid=$!
+        for _ in $(seq 100); do
+            kill -0 "$xvfb_pid" 2>/dev/null || break
+            if DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
+                export DISPLAY=":$display"
+                return 0
+            fi
+            sleep 0.1
+        done
+        stop_x_server
+    done
+    return 1
+}
+start_x_server || fail "could not start a reachable X server in 8 tries: $(tail -n 3 "$work/xvfb.log")"

@@ -84,10 +84,8 @@ bool TInstrument::LoadFromFile(const std::string& fileName) {
     return GetFileExt(fileName) == "xi" ? LoadXi(fileName) : LoadWav(fileName);
 }
 
-void TInstrument::SaveToFile(const std::string& fileName) {
-    if (GetFileExt(fileName) == "xi") {
-        SaveXi(fileName);
-    }
+bool TInstrument::SaveToFile(const std::string& fileName) {
+    return GetFileExt(fileName) == "xi" && SaveXi(fileName);
 }
 
 // Each load below declares the instrument it reads into before it takes the edit lock, so

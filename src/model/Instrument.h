@@ -24,11 +24,15 @@ struct EnvelopeParams {
     std::uint8_t Enabled = 0;
     std::uint8_t SustainOn = 0;
     std::uint8_t LoopOn = 0;
+
+    bool operator==(const EnvelopeParams&) const = default;
 };
 
 struct EnvelopePoint {
     std::uint16_t X = 0;
     std::uint16_t Y = 0;
+
+    bool operator==(const EnvelopePoint&) const = default;
 };
 
 using EnvelopePoints = std::array<EnvelopePoint, EnvelopePointCount>;
@@ -81,8 +85,9 @@ public:
     // instrument as it was; the player never sees a half-read instrument, and no message
     // box is shown while the lock is held.
     bool LoadFromFile(const std::string& fileName);
-    // Saves as XI when the name ends in ".xi"; any other name saves nothing.
-    void SaveToFile(const std::string& fileName);
+    // Saves as XI when the name ends in ".xi"; any other name saves nothing. True only when
+    // the file was written.
+    bool SaveToFile(const std::string& fileName);
     // Replaces the samples by the one sample of a WAV file; the instrument's envelopes,
     // name and XI block stay, Fadeout becomes 1024.
     bool LoadWav(const std::string& fileName);
@@ -95,7 +100,8 @@ public:
     // Puts a sample read elsewhere after the existing ones and makes it current; false, with
     // the sample dropped, when 16 samples are held.
     bool AdoptSample(std::unique_ptr<TSample> sample);
-    void SaveXi(const std::string& fileName);
+    // False (after a message) when the file could not be written.
+    bool SaveXi(const std::string& fileName);
     void UnpackParams();
     void PackParams();
 

@@ -146,11 +146,11 @@ bool TInstrument::ReadXi(const std::string& fileName) {
 // Saving reads the samples and writes only the file-side records (XiBlock, XiHeader), which
 // the player never reads, so it holds the edit lock just for PackParams: playback goes on
 // while a large instrument is written.
-void TInstrument::SaveXi(const std::string& fileName) {
+bool TInstrument::SaveXi(const std::string& fileName) {
     AtomicFileWriter writer(fileName);
     if (!writer.IsOpen()) {
         ShowError("Error opening file for write");
-        return;
+        return false;
     }
     PackParams();
 
@@ -176,7 +176,9 @@ void TInstrument::SaveXi(const std::string& fileName) {
     // A failed save leaves the file it would have replaced as it was.
     if (!written || !writer.Commit()) {
         ShowError("Error writing file");
+        return false;
     }
+    return true;
 }
 
 } // namespace sonlet

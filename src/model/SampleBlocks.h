@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 #include <span>
+#include <utility>
 
 namespace sonlet {
 
@@ -15,6 +16,29 @@ inline constexpr std::int64_t BlockSize = 32768;
 
 template <typename T> class SampleBlocks {
 public:
+    SampleBlocks() = default;
+    // A copy holds values of its own (an edit that keeps a sample aside copies it).
+    SampleBlocks(const SampleBlocks& other) { *this = other; }
+    SampleBlocks& operator=(const SampleBlocks& other) {
+        if (this != &other) {
+            ResizeForOverwrite(other.blocks_);
+            if (blocks_ > 0) {
+                std::memcpy(values_.get(), other.values_.get(),
+                            static_cast<std::size_t>(Capacity()) * sizeof(T));
+            }
+        }
+        return *this;
+    }
+    SampleBlocks(SampleBlocks&&) noexcept = default;
+    SampleBlocks& operator=(SampleBlocks&&) noexcept = default;
+    ~SampleBlocks() = default;
+
+    // Exchanges the storage of two block sets; nothing is allocated or freed.
+    void Swap(SampleBlocks& other) noexcept {
+        values_.swap(other.values_);
+        std::swap(blocks_, other.blocks_);
+    }
+
     std::int64_t BlockCount() const { return blocks_; }
     bool Empty() const { return blocks_ == 0; }
     std::int64_t Capacity() const { return blocks_ * BlockSize; }

@@ -1,9 +1,12 @@
-// The player mixes while another thread plays notes and edits, loads, adds and deletes
-// samples. Run under ThreadSanitizer this must report nothing; in any build it must not crash.
+// The player mixes while another thread plays notes and edits (also through the history:
+// cut, paste, crop, undo and redo), loads, adds and deletes samples. Run under ThreadSanitizer this
+// must report nothing; in any build it must not crash.
 #include "CapturingReporter.h"
 #include "TempDir.h"
 #include "TestOutputRing.h"
 #include "WavBuilder.h"
+#include "edit/Clipboard.h"
+#include "edit/History.h"
 #include "model/Instrument.h"
 #include "playback/Player.h"
 
@@ -85,6 +88,50 @@ void Edit(TInstrument& instrument, std::mt19937& random, const std::vector<std::
     }
 }
 
+// Cut, paste, crop, their undo and redo give the current sample new storage while the player
+// mixes it.
+void HistoryEdit(TInstrument& instrument, THistory& history, TClip& clip, std::mt19937& random) {
+    const std::int32_t index = instrument.CurrentIndex;
+    TSample* sample = instrument.CurrentSample();
+    switch (random() % 6) {
+    case 0:
+    case 1:
+        history.Undo(instrument);
+        return;
+    case 2:
+        history.Redo(instrument);
+        return;
+    default:
+        break;
+    }
+    if (sample == nullptr || sample->NumFrames < 2) {
+        return;
+    }
+    {
+        InstrumentEditGuard guard(instrument.EditLock());
+        sample->SetMarkA(random() % sample->NumFrames);
+        sample->SetMarkB(random() % sample->NumFrames);
+    }
+    if (const auto range = SelectedFrames(*sample); range && clip.Empty()) {
+        clip = CopyFrames(*sample, *range);
+    }
+    std::unique_ptr<TEditCommand> command;
+    switch (random() % 3) {
+    case 0:
+        command = MakeDelete(instrument, index);
+        break;
+    case 1:
+        if (sample->NumFrames < 100000) {
+            command = MakePaste(instrument, index, clip);
+        }
+        break;
+    default:
+        command = MakeCrop(instrument, index);
+        break;
+    }
+    history.Do(instrument, std::move(command));
+}
+
 TEST(PlayerStress, NotesAndEditsWhileMixing) {
     testkit::CapturingReporter reporter;
     testkit::TempDir dir;
@@ -124,6 +171,8 @@ TEST(PlayerStress, NotesAndEditsWhileMixing) {
     });
 
     std::mt19937 random(1234);
+    THistory history;
+    TClip clip;
     // At least 4000 steps, and on until the player has mixed 2000 segments meanwhile.
     for (int step = 0; step < 4000 || ring.WriteCount() < 2000; ++step) {
         InstrumentSlot& slot = random() % 2 ? keyboard : frame;
@@ -139,7 +188,13 @@ TEST(PlayerStress, NotesAndEditsWhileMixing) {
             player->NoteOff(slot, note);
             break;
         case 3:
-            Edit(instrument, random, files);
+            if (random() % 2 == 0) {
+                Edit(instrument, random, files);
+                // Edits outside the history start a new one, as New and Open do.
+                history.Clear();
+            } else {
+                HistoryEdit(instrument, history, clip, random);
+            }
             break;
         case 4:
             if (step % 97 == 0) {

@@ -44,9 +44,12 @@ std::int64_t ThreadCpuNanoseconds() {
 // CPU clock.
 class PacedDevice final : public DeviceRing {
 public:
-    explicit PacedDevice(std::int32_t period) : period_(period) {}
+    explicit PacedDevice(std::int32_t period) : period_(period) { PredictCursor(true); }
 
-    bool InitOutput() override { return true; }
+    bool InitOutput() override {
+        SetDevicePeriod(period_);
+        return true;
+    }
     bool Start() override {
         Rewind();
         return true;
@@ -68,11 +71,11 @@ private:
 
 // What the device thread saw, for the thread that strikes the notes.
 struct Observer {
-    std::atomic<std::int64_t> onsetNs{0};      // first audible frame after silence
-    std::atomic<std::int64_t> lastSoundNs{0};  // last audible frame
-    std::atomic<bool> checkRamp{false};        // count gaps and stale frames of the ramp
-    std::atomic<std::int64_t> gaps{0};         // silent stretches after the ramp began
-    std::atomic<std::int64_t> stale{0};        // breaks of the ramp's sequence
+    std::atomic<std::int64_t> onsetNs{0};     // first audible frame after silence
+    std::atomic<std::int64_t> lastSoundNs{0}; // last audible frame
+    std::atomic<bool> checkRamp{false};       // count gaps and stale frames of the ramp
+    std::atomic<std::int64_t> gaps{0};        // silent stretches after the ramp began
+    std::atomic<std::int64_t> stale{0};       // breaks of the ramp's sequence
     std::atomic<std::int64_t> rampFrames{0};
     std::int16_t previous = 0;
     bool rampStarted = false;
@@ -85,7 +88,8 @@ struct Observer {
         }
         for (std::int32_t i = 0; i < frames; ++i) {
             const std::int16_t v = left[2 * i];
-            const std::int64_t at = base + static_cast<std::int64_t>(i) * 1'000'000'000 / OutputRate;
+            const std::int64_t at =
+                base + static_cast<std::int64_t>(i) * 1'000'000'000 / OutputRate;
             if (v != 0) {
                 if (previous == 0) {
                     onsetNs.store(at, std::memory_order_release);
@@ -226,10 +230,13 @@ Figures Measure(std::int32_t period, std::int32_t notes) {
         for (std::int32_t v = 0; v < VoiceCount; ++v) {
             player->NoteOff(noiseSlot, 44 + v);
         }
-        WaitUntil([&] { return Clock::now() - Clock::time_point(std::chrono::nanoseconds(
-                                                  observer.lastSoundNs.load())) >
-                               4 * periodTime + 100ms; },
-                  30s);
+        WaitUntil(
+            [&] {
+                return Clock::now() - Clock::time_point(
+                                          std::chrono::nanoseconds(observer.lastSoundNs.load())) >
+                       4 * periodTime + 100ms;
+            },
+            30s);
     }
     // A held note: every frame after its start follows the ramp.
     {
@@ -243,10 +250,13 @@ Figures Measure(std::int32_t period, std::int32_t notes) {
         if (observer.rampFrames.load() == 0) {
             figures.gaps = -1; // the note never sounded
         }
-        WaitUntil([&] { return Clock::now() - Clock::time_point(std::chrono::nanoseconds(
-                                                  observer.lastSoundNs.load())) >
-                               4 * periodTime + 100ms; },
-                  30s);
+        WaitUntil(
+            [&] {
+                return Clock::now() - Clock::time_point(
+                                          std::chrono::nanoseconds(observer.lastSoundNs.load())) >
+                       4 * periodTime + 100ms;
+            },
+            30s);
     }
     // Notes struck at random moments, each once the last has ended.
     std::mt19937 random(static_cast<std::uint32_t>(period));
@@ -265,10 +275,13 @@ Figures Measure(std::int32_t period, std::int32_t notes) {
             static_cast<double>(observer.onsetNs.load() - Nanoseconds(struck)) / 1e6);
         player->NoteOff(shotSlot, 60);
         // The shot lasts 1000 frames; then a little silence.
-        WaitUntil([&] { return Clock::now() - Clock::time_point(std::chrono::nanoseconds(
-                                                  observer.lastSoundNs.load())) >
-                               3ms; },
-                  10s);
+        WaitUntil(
+            [&] {
+                return Clock::now() - Clock::time_point(
+                                          std::chrono::nanoseconds(observer.lastSoundNs.load())) >
+                       3ms;
+            },
+            10s);
     }
 
     player->RequestTermination();

@@ -1,27 +1,63 @@
 #include "playback/DeviceRing.h"
 
+#include <algorithm>
+#include <chrono>
+
 namespace sonlet {
 
 namespace {
 
-constexpr std::int64_t RingFrames = RingBytes / FrameBytes;
 constexpr auto Relaxed = std::memory_order_relaxed;
 
 std::int64_t FloorMod(std::int64_t value, std::int64_t modulus) {
     return ((value % modulus) + modulus) % modulus;
 }
 
+std::int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// Bursts of callbacks up to this many frames in all are played without a gap after the first.
+constexpr std::int64_t BurstFrames = 4096;
+
 } // namespace
+
+RingGeometry RingGeometry::ForDevicePeriod(std::int32_t period) {
+    RingGeometry g;
+    // Half a period, so that every callback starts on a segment boundary; an odd period is one
+    // segment.
+    const std::int64_t p = std::max(period, 1);
+    g.segmentFrames = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(p % 2 == 0 ? p / 2 : p, MinSegmentFrames, MaxSegmentFrames));
+    const std::int64_t s = g.segmentFrames;
+    g.noteDelayFrames = 2 * s;
+    // Longer periods than two of the largest segments, and bursts, are met by the lag.
+    g.maxLagFrames = std::max({3 * s, BurstFrames, std::int64_t{period} - 2 * s});
+    // The slots must outlast the lag and the player's lead of two segments; eight at least, so
+    // that the note commands place a cursor that runs up to a period ahead of the player.
+    g.segmentCount =
+        static_cast<std::int32_t>(std::max<std::int64_t>(8, (g.maxLagFrames + s - 1) / s + 4));
+    return g;
+}
+
+void DeviceRing::SetDevicePeriod(std::int32_t period) {
+    if (!frames_) {
+        geometry_ = RingGeometry::ForDevicePeriod(period);
+    }
+}
 
 bool DeviceRing::CreateStreamBuffer() {
     if (!frames_) {
-        const auto frames = static_cast<std::size_t>(SlotCount * SegmentFrames);
+        const auto frames = static_cast<std::size_t>(geometry_.RingFrames());
         frames_ = std::make_unique<std::atomic<std::uint32_t>[]>(frames);
         for (std::size_t i = 0; i < frames; ++i) {
             frames_[i].store(0, Relaxed);
         }
-        tags_ = std::make_unique<std::atomic<std::int64_t>[]>(static_cast<std::size_t>(SlotCount));
-        for (std::size_t i = 0; i < static_cast<std::size_t>(SlotCount); ++i) {
+        const auto slots = static_cast<std::size_t>(geometry_.segmentCount);
+        tags_ = std::make_unique<std::atomic<std::int64_t>[]>(slots);
+        for (std::size_t i = 0; i < slots; ++i) {
             tags_[i].store(-1, Relaxed);
         }
     }
@@ -34,11 +70,20 @@ std::uint32_t DeviceRing::PlayCursor() const {
     if (!frames_) {
         return 0;
     }
-    return static_cast<std::uint32_t>(clock_.load(Relaxed) % RingFrames) * FrameBytes;
+    std::int64_t clock = clock_.load(Relaxed);
+    if (predict_) {
+        const std::int64_t last = pullEndNs_.load(std::memory_order_acquire);
+        const std::int64_t period = pullFrames_.load(Relaxed);
+        if (last > 0 && period > 0) {
+            const std::int64_t elapsed = (NowNs() - last) * OutputRate / 1'000'000'000;
+            clock += std::clamp<std::int64_t>(elapsed, 0, period - 1);
+        }
+    }
+    return static_cast<std::uint32_t>(clock % geometry_.RingFrames()) * FrameBytes;
 }
 
 std::int32_t DeviceRing::LockSegment(std::int32_t segment) {
-    if (!frames_ || segment < 0 || segment >= SegmentCount) {
+    if (!frames_ || segment < 0 || segment >= geometry_.segmentCount) {
         return RingGenericFailure;
     }
     if (IsLost()) {
@@ -48,16 +93,18 @@ std::int32_t DeviceRing::LockSegment(std::int32_t segment) {
     return RingOk;
 }
 
-void DeviceRing::WriteLocked(std::span<const std::int16_t, SegmentValues> values) {
-    if (locked_ < 0) {
+void DeviceRing::WriteLocked(std::span<const std::int16_t> values) {
+    const std::int64_t count = geometry_.segmentCount;
+    const std::int64_t frames = geometry_.segmentFrames;
+    if (locked_ < 0 || values.size() < geometry_.SegmentValues()) {
         return;
     }
     // The player writes the segment after the event it was woken by; a ring segment index
     // names the next absolute segment with that index.
-    const std::int64_t absolute = nextWrite_ + FloorMod(locked_ - nextWrite_, SegmentCount);
-    const std::int64_t slot = absolute % SlotCount;
-    std::atomic<std::uint32_t>* first = &frames_[static_cast<std::size_t>(slot * SegmentFrames)];
-    for (std::size_t m = 0; m < static_cast<std::size_t>(SegmentFrames); ++m) {
+    const std::int64_t absolute = nextWrite_ + FloorMod(locked_ - nextWrite_, count);
+    const std::int64_t slot = absolute % count;
+    std::atomic<std::uint32_t>* first = &frames_[static_cast<std::size_t>(slot * frames)];
+    for (std::size_t m = 0; m < static_cast<std::size_t>(frames); ++m) {
         const auto left = static_cast<std::uint16_t>(values[2 * m]);
         const auto right = static_cast<std::uint16_t>(values[2 * m + 1]);
         first[m].store(static_cast<std::uint32_t>(right) << 16 | left, Relaxed);
@@ -80,18 +127,21 @@ std::int32_t DeviceRing::WaitForEvent() {
         return WokenByRequest;
     }
     nextWrite_ = event + 1;
-    return static_cast<std::int32_t>(event % SegmentCount);
+    return static_cast<std::int32_t>(event % geometry_.segmentCount);
 }
 
 void DeviceRing::Wake() { events_.Wake(); }
 
 void DeviceRing::Rewind() {
     const std::int64_t written = lastWritten_.load(Relaxed);
-    const std::int64_t start = written < 0 ? 0 : (written - written % SegmentCount) * SegmentFrames;
+    const std::int64_t count = geometry_.segmentCount;
+    const std::int64_t start =
+        written < 0 ? 0 : (written - written % count) * geometry_.segmentFrames;
     clock_.store(start, Relaxed);
     read_.store(start, Relaxed);
+    pullEndNs_.store(0, Relaxed);
     // Playback enters segment 0 as it starts.
-    PostEvent(start / SegmentFrames);
+    PostEvent(start / geometry_.segmentFrames);
 }
 
 void DeviceRing::PostEvent(std::int64_t segment) {
@@ -100,26 +150,41 @@ void DeviceRing::PostEvent(std::int64_t segment) {
 }
 
 void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
+    const std::int64_t segmentFrames = geometry_.segmentFrames;
+    const std::int64_t count = geometry_.segmentCount;
     std::int64_t clock = clock_.load(Relaxed);
     std::int64_t read = read_.load(Relaxed);
+    // Divisions once per callback; the loop steps segment and offset itself.
+    std::int64_t untilEvent = segmentFrames - clock % segmentFrames;
+    std::int64_t segment = read / segmentFrames;
+    std::int64_t within = read % segmentFrames;
+    auto slot = static_cast<std::size_t>(segment % count);
     for (std::int32_t i = 0; i < frames; ++i) {
         std::uint32_t value = 0;
-        const std::int64_t segment = read / SegmentFrames;
-        const auto slot = static_cast<std::size_t>(segment % SlotCount);
+        bool advance = false;
         if (tags_[slot].load(std::memory_order_acquire) == segment) {
-            value =
-                frames_[slot * SegmentFrames + static_cast<std::size_t>(read % SegmentFrames)].load(
-                    Relaxed);
+            value = frames_[slot * static_cast<std::size_t>(segmentFrames) +
+                            static_cast<std::size_t>(within)]
+                        .load(Relaxed);
+            advance = true;
+        } else if (clock - read >= geometry_.maxLagFrames) {
+            advance = true;
+        }
+        if (advance) {
             ++read;
-        } else if (clock - read >= MaxLagFrames) {
-            ++read;
+            if (++within == segmentFrames) {
+                within = 0;
+                ++segment;
+                slot = static_cast<std::size_t>(segment % count);
+            }
         }
         ++clock;
         clock_.store(clock, Relaxed);
         // The event comes as soon as the clock reaches the segment, so a cursor on a segment
         // boundary never belongs to a segment whose event has not been posted.
-        if (clock % SegmentFrames == 0) {
-            PostEvent(clock / SegmentFrames);
+        if (--untilEvent == 0) {
+            untilEvent = segmentFrames;
+            PostEvent(clock / segmentFrames);
         }
         std::uint8_t* out = stream + static_cast<std::ptrdiff_t>(i) * FrameBytes;
         out[0] = static_cast<std::uint8_t>(value);
@@ -128,6 +193,10 @@ void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
         out[3] = static_cast<std::uint8_t>(value >> 24);
     }
     read_.store(read, Relaxed);
+    if (predict_) {
+        pullFrames_.store(frames, Relaxed);
+        pullEndNs_.store(NowNs(), std::memory_order_release);
+    }
 }
 
 } // namespace sonlet

@@ -29,23 +29,31 @@ namespace sonlet {
 // and stays, so every later burst finds its segments written. A note started at the cursor
 // sounds the lag later than with a device of short periods.
 //
-// The lag never exceeds MaxLagFrames (enough for a device period of more than a whole ring);
-// beyond that an unwritten frame is skipped as silence, so a stalled player costs a gap,
-// never a stale block. Segments live in SlotCount slots, more than the lag and the player's
-// lead need, so the player never overwrites a segment the device has yet to take.
+// The geometry comes from the device's period (RingGeometry::ForDevicePeriod): two segments
+// per period, so a device that takes one period at a time never runs into an unwritten
+// segment and never lags. The lag never exceeds the geometry's maxLagFrames; beyond that an
+// unwritten frame is skipped as silence, so a stalled player costs a gap, never a stale
+// block. Each ring segment has its own slot, more than the lag and the player's lead need, so
+// the player never overwrites a segment the device has yet to take.
+//
+// With cursor prediction on (a device paced by a real clock), PlayCursor runs on between two
+// callbacks at the output rate, up to one period past the clock, so a note keeps the same
+// delay from its NoteOn wherever in the device's period it comes.
 //
 // Threads: Pull runs on the device's thread and never locks, allocates or mixes. PlayCursor
 // and Wake run on any thread; everything else on the player thread.
 class DeviceRing : public OutputRing {
 public:
-    static constexpr std::int64_t SlotCount = 8;
-    static constexpr std::int64_t MaxLagFrames = 3 * SegmentFrames;
+    // Sizes the ring for a device period; call before CreateStreamBuffer.
+    void SetDevicePeriod(std::int32_t period);
+    void PredictCursor(bool on) { predict_ = on; }
 
+    RingGeometry Geometry() const override { return geometry_; }
     bool CreateStreamBuffer() override;
     bool HasStreamBuffer() const override;
     std::uint32_t PlayCursor() const override;
     std::int32_t LockSegment(std::int32_t segment) override;
-    void WriteLocked(std::span<const std::int16_t, SegmentValues> values) override;
+    void WriteLocked(std::span<const std::int16_t> values) override;
     bool UnlockSegment() override;
     std::int32_t WaitForEvent() override;
     void Wake() override;
@@ -68,12 +76,17 @@ protected:
 private:
     void PostEvent(std::int64_t segment);
 
+    RingGeometry geometry_ = RingGeometry::ForDevicePeriod(2 * SegmentFrames);
+    bool predict_ = false;
     std::unique_ptr<std::atomic<std::uint32_t>[]> frames_; // (right << 16) | left
     std::unique_ptr<std::atomic<std::int64_t>[]> tags_;
     std::atomic<std::int64_t> clock_{0};
     std::atomic<std::int64_t> read_{0};
     std::atomic<std::int64_t> lastPosted_{-1};
     std::atomic<std::int64_t> lastWritten_{-1};
+    // Steady-clock time at the end of the last callback and the frames it took.
+    std::atomic<std::int64_t> pullEndNs_{0};
+    std::atomic<std::int32_t> pullFrames_{0};
     SegmentEventQueue events_;
     // Player thread only: the absolute segment the player writes next, and the locked one.
     std::int64_t nextWrite_ = 0;

@@ -14,6 +14,13 @@ std::unique_ptr<TWavePlayer> TWavePlayer::Create(std::unique_ptr<OutputRing> rin
         return nullptr;
     }
     std::unique_ptr<TWavePlayer> player(new TWavePlayer(std::move(ring)));
+    // The device is open: its ring's shape is known and stays.
+    const RingGeometry g = player->ring_->Geometry();
+    if (g.segmentFrames >= 1 && g.segmentFrames <= MaxSegmentFrames && g.segmentCount >= 2 &&
+        g.noteDelayFrames >= 0) {
+        player->geometry_ = g;
+    }
+    player->voices_.SetGeometry(player->geometry_);
     player->StopOutput();
     player->ring_->CreateStreamBuffer();
     return player;
@@ -29,6 +36,10 @@ void TWavePlayer::NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int
 
 void TWavePlayer::NoteOff(const InstrumentSlot& slot, std::int32_t note) {
     voices_.NoteOff(slot, note, ring_->PlayCursor());
+}
+
+void TWavePlayer::ReleaseSlot(const InstrumentSlot& slot) {
+    voices_.ReleaseSlot(slot, ring_->PlayCursor());
 }
 
 std::string TWavePlayer::VoiceStatusText() const { return voices_.StatusText(); }
@@ -67,18 +78,20 @@ void TWavePlayer::Execute() {
         if (TerminationRequested()) {
             break;
         }
-        if (event >= 0 && event < SegmentCount) {
+        const std::int32_t last = geometry_.segmentCount - 1;
+        if (event >= 0 && event <= last) {
             std::int64_t passes = voices_.Passes();
             if (event == 0) {
-                // A missed event 3 would leave the pass count behind the cursor.
+                // A missed event of the last segment would leave the pass count behind the
+                // cursor.
                 if (voices_.LastWrapPass() == passes) {
                     voices_.SetPasses(++passes);
                 }
                 voices_.SetLastWrapPass(passes);
-            } else if (event == 3) {
+            } else if (event == last) {
                 voices_.SetPasses(passes + 1);
             }
-            FillSegment((event + 1) % SegmentCount);
+            FillSegment((event + 1) % geometry_.segmentCount);
         } else if (quit_.load(std::memory_order_acquire)) {
             break;
         }
@@ -119,9 +132,12 @@ void TWavePlayer::FillSegment(std::int32_t segment) {
             return;
         }
     }
-    mixer_.Mix(voices_, voices_.Passes(), segment, OutputGain.load(std::memory_order_relaxed),
-               segmentValues_);
-    ring_->WriteLocked(segmentValues_);
+    const std::int64_t passes = voices_.Passes();
+    // Published before mixing: a note placed from now on lands after this segment.
+    voices_.SetFilling(passes * geometry_.segmentCount + segment);
+    const auto values = std::span<std::int16_t>(segmentValues_).first(geometry_.SegmentValues());
+    mixer_.Mix(voices_, passes, segment, OutputGain.load(std::memory_order_relaxed), values);
+    ring_->WriteLocked(values);
     if (!ring_->UnlockSegment()) {
         return;
     }

@@ -16,7 +16,8 @@
 namespace sonlet {
 
 // The player: a thread of its own that keeps the output ring filled with the mix of up to 32
-// voices, one segment ahead of the play cursor.
+// voices, one segment ahead of the play cursor. The ring's shape comes from the output once
+// it is open (OutputRing::Geometry).
 //
 // Threads:
 // - GUI thread: Create, OutputGain (before Resume), Resume, NoteOn, NoteOff, ShowVoiceStatus,
@@ -50,11 +51,14 @@ public:
     static std::unique_ptr<TWavePlayer> Create(std::unique_ptr<OutputRing> ring);
     ~TWavePlayer() override;
 
-    // Starts a note 5120 frames after the current play cursor; dropped when no voice may be
-    // taken. velocity is on a 0..127 scale.
+    // Starts a note the ring's note delay after the current play cursor (5120 frames on the
+    // standard ring, one device period on a device's); dropped when no voice may be taken.
+    // velocity is on a 0..127 scale.
     void NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity);
     // Releases the oldest held voice started through this slot (by identity) with this note.
     void NoteOff(const InstrumentSlot& slot, std::int32_t note);
+    // Releases every note started through this slot and still held, as NoteOff would.
+    void ReleaseSlot(const InstrumentSlot& slot);
     // Shows VoiceStatusText in a plain message box.
     void ShowVoiceStatus() const;
     std::string VoiceStatusText() const;
@@ -77,6 +81,7 @@ public:
 
     bool Playing() const { return playing_.load(std::memory_order_acquire); }
     const VoiceTable& Voices() const { return voices_; }
+    const RingGeometry& Geometry() const { return geometry_; }
 
 protected:
     void Execute() override;
@@ -90,9 +95,10 @@ private:
     void StopOutput();
 
     std::unique_ptr<OutputRing> ring_;
+    RingGeometry geometry_;
     VoiceTable voices_;
     SegmentMixer mixer_;
-    std::array<std::int16_t, SegmentValues> segmentValues_{};
+    std::array<std::int16_t, MaxSegmentFrames * OutputChannels> segmentValues_{};
     std::atomic<bool> playing_{false};
     std::atomic<bool> quit_{false};
     std::mutex retryMutex_;

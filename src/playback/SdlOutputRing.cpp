@@ -1,6 +1,7 @@
 #include "playback/SdlOutputRing.h"
 
 #include <SDL.h>
+#include <algorithm>
 #include <cstdio>
 
 #if defined(__linux__)
@@ -11,10 +12,12 @@ namespace sonlet {
 
 namespace {
 
-// Frames per callback: a quarter of a segment keeps the latency well inside one segment.
-// The device may still take several callbacks back to back to fill a longer period of its
-// own; the ring copes with that.
-constexpr Uint16 DeviceChunkFrames = SegmentFrames / 4;
+// Frames per callback asked for by default. The device may grant another period, or take
+// several callbacks back to back to fill a longer period of its own; the ring copes with
+// that.
+constexpr std::int32_t DefaultPeriodFrames = 256;
+constexpr std::int32_t ShortestPeriodFrames = 128;
+constexpr std::int32_t LongestPeriodFrames = 16384;
 
 #if defined(__linux__)
 // ALSA prints several lines on stderr for every failed open (no card, card busy) unless its
@@ -72,6 +75,27 @@ private:
 
 } // namespace
 
+std::int32_t SdlOutputRing::PeriodForLatency(std::int32_t latencyMs) {
+    if (latencyMs <= 0) {
+        return DefaultPeriodFrames;
+    }
+    // A note waits about two periods: the longest power of two that fits the wish.
+    const std::int64_t half = std::int64_t{latencyMs} * OutputRate / 1000 / 2;
+    std::int32_t period = ShortestPeriodFrames;
+    while (period < LongestPeriodFrames && 2 * std::int64_t{period} <= half) {
+        period *= 2;
+    }
+    return period;
+}
+
+SdlOutputRing::SdlOutputRing(std::int32_t latencyMs) : period_(PeriodForLatency(latencyMs)) {
+    PredictCursor(true);
+}
+
+void SdlOutputRing::RequestLatency(std::int32_t milliseconds) {
+    period_ = PeriodForLatency(milliseconds);
+}
+
 SdlOutputRing::~SdlOutputRing() {
     CloseDevice();
     if (audioInitialized_) {
@@ -96,13 +120,19 @@ bool SdlOutputRing::OpenDevice() {
     wanted.freq = OutputRate;
     wanted.format = AUDIO_S16LSB;
     wanted.channels = OutputChannels;
-    wanted.samples = DeviceChunkFrames;
+    wanted.samples = static_cast<Uint16>(period_);
     wanted.callback = &SdlOutputRing::Callback;
     wanted.userdata = this;
     SDL_AudioSpec obtained{};
-    // No changes allowed: SDL converts to whatever the hardware takes.
-    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
-    return device_ != 0;
+    // SDL converts rate and format to whatever the hardware takes; the period is the
+    // device's, so the ring can be sized for it.
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, SDL_AUDIO_ALLOW_SAMPLES_CHANGE);
+    if (device_ == 0) {
+        return false;
+    }
+    // A reopened device keeps the ring it had; a longer period than before only adds lag.
+    SetDevicePeriod(obtained.samples > 0 ? obtained.samples : period_);
+    return true;
 }
 
 void SdlOutputRing::CloseDevice() {

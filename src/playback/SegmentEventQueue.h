@@ -48,7 +48,8 @@ public:
     }
 
 private:
-    static constexpr std::uint32_t Capacity = 16;
+    // More than a whole ring of the smallest segments: a burst of callbacks posts many at once.
+    static constexpr std::uint32_t Capacity = 256;
     std::array<std::atomic<std::int64_t>, Capacity> entries_{};
     std::atomic<std::uint32_t> head_{0};
     std::atomic<std::uint32_t> tail_{0};

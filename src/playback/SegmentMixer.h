@@ -17,16 +17,18 @@ namespace sonlet {
 // the segment and its time runs on.
 class SegmentMixer {
 public:
-    // Segment `segment` (0..3) of pass `passes`: frames from (passes, segment × SegmentBytes).
+    // Segment `segment` of pass `passes` of the voices' ring: frames from (passes, segment ×
+    // its segment bytes). out holds the segment's values (at most MaxSegmentFrames frames).
     void Mix(VoiceTable& voices, std::int64_t passes, std::int32_t segment, float outputGain,
-             std::span<std::int16_t, SegmentValues> out);
+             std::span<std::int16_t> out);
 
 private:
-    void MixVoice(VoiceTable& voices, std::int32_t index, std::int64_t passes,
-                  std::int32_t segment);
+    // Whether the voice added anything to the block.
+    bool MixVoice(VoiceTable& voices, std::int32_t index, std::int64_t passes, std::int32_t segment,
+                  std::int32_t frames);
 
-    std::array<float, SegmentFrames> left_{};
-    std::array<float, SegmentFrames> right_{};
+    std::array<float, MaxSegmentFrames> left_{};
+    std::array<float, MaxSegmentFrames> right_{};
     // The running state of each voice that plays in tracker mode.
     std::array<TrackerVoice, VoiceCount> tracker_{};
 };

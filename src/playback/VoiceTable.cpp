@@ -1,7 +1,5 @@
 #include "playback/VoiceTable.h"
 
-#include "playback/OutputRing.h"
-
 #include <algorithm>
 #include <charconv>
 #include <thread>
@@ -67,13 +65,21 @@ void VoiceTable::Claim(Voice& voice) {
 void VoiceTable::Publish(Voice& voice) { voice.version.fetch_add(1, std::memory_order_release); }
 
 TimePoint VoiceTable::TimeAfterCursor(std::uint32_t playCursor) const {
-    const std::int64_t cursor = playCursor & ~3u;
-    TimePoint time{LastWrapPass() + 1, cursor + SegmentBytes};
-    while (time.offset > RingBytes) {
-        ++time.pass;
-        time.offset -= RingBytes;
+    const std::int64_t ring = geometry_.RingBytes();
+    const std::int64_t cursor = static_cast<std::int64_t>(playCursor & ~3u) % ring;
+    // The cursor's place on the timeline: the one with its offset in the ring's length that
+    // begins two segments before the segment being written.
+    const std::int64_t from = (Filling() - 2) * geometry_.SegmentBytes();
+    const std::int64_t passFrom = from >= 0 ? from / ring : -((-from + ring - 1) / ring);
+    std::int64_t at = passFrom * ring + cursor;
+    if (at < from) {
+        at += ring;
     }
-    return time;
+    const std::int64_t time = at + geometry_.noteDelayFrames * FrameBytes;
+    // Offsets run 1..ring, as in the player's own count: an offset of exactly the ring's
+    // length stays in its pass.
+    const std::int64_t pass = time > 0 ? (time - 1) / ring : 0;
+    return {pass, time - pass * ring};
 }
 
 std::int32_t VoiceTable::ChooseVoice(std::uint32_t& version) const {
@@ -100,7 +106,7 @@ std::int32_t VoiceTable::ChooseVoice(std::uint32_t& version) const {
 
 // Every held voice of the slot and note counts, also one that starts after the release
 // time (a short tap near the end of the ring); the release then moves to its start.
-std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, std::int32_t note,
+std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, const std::int32_t* note,
                                     std::uint32_t& version) const {
     std::int32_t chosen = -1;
     TimeKey best{};
@@ -108,7 +114,8 @@ std::int32_t VoiceTable::ChooseHeld(const InstrumentSlot& slot, std::int32_t not
         const Voice& voice = voices_[static_cast<std::size_t>(i)];
         const std::uint32_t seen = voice.version.load(std::memory_order_acquire);
         if (voice.status.load(std::memory_order_acquire) != VoiceHeld ||
-            voice.slot.load(Relaxed) != &slot || voice.note.load(Relaxed) != note) {
+            voice.slot.load(Relaxed) != &slot ||
+            (note != nullptr && voice.note.load(Relaxed) != *note)) {
             continue;
         }
         const TimeKey key{voice.startBuf.load(Relaxed), voice.startPos.load(Relaxed)};
@@ -129,13 +136,7 @@ std::int32_t VoiceTable::NoteOn(const InstrumentSlot& slot, std::int32_t note,
 std::int32_t VoiceTable::NoteOn(const InstrumentSlot& slot, std::int32_t note,
                                 std::int32_t velocity, std::uint32_t playCursor,
                                 PlaybackMode mode) {
-    TimePoint start = TimeAfterCursor(playCursor);
-    // Right after playback entered segment 0 the player may not have seen that event yet;
-    // the note must still land after the segment it is about to write.
-    if ((playCursor & ~3u) < static_cast<std::uint32_t>(SegmentBytes) && start.pass < Passes()) {
-        ++start.pass;
-    }
-    return StartAt(slot, note, velocity, start, mode);
+    return StartAt(slot, note, velocity, TimeAfterCursor(playCursor), mode);
 }
 
 std::int32_t VoiceTable::StartAt(const InstrumentSlot& slot, std::int32_t note,
@@ -169,7 +170,22 @@ std::int32_t VoiceTable::NoteOff(const InstrumentSlot& slot, std::int32_t note,
     return ReleaseAt(slot, note, TimeAfterCursor(playCursor));
 }
 
+std::int32_t VoiceTable::ReleaseSlot(const InstrumentSlot& slot, std::uint32_t playCursor) {
+    const TimePoint stop = TimeAfterCursor(playCursor);
+    std::int32_t released = 0;
+    // Each release takes one voice out of the held ones, so this ends.
+    while (ReleaseOldest(slot, nullptr, stop) >= 0) {
+        ++released;
+    }
+    return released;
+}
+
 std::int32_t VoiceTable::ReleaseAt(const InstrumentSlot& slot, std::int32_t note, TimePoint stop) {
+    return ReleaseOldest(slot, &note, stop);
+}
+
+std::int32_t VoiceTable::ReleaseOldest(const InstrumentSlot& slot, const std::int32_t* note,
+                                       TimePoint stop) {
     for (;;) {
         std::uint32_t version = 0;
         const std::int32_t index = ChooseHeld(slot, note, version);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/VoiceStatus.h"
+#include "playback/OutputRing.h"
 
 #include <array>
 #include <atomic>
@@ -22,7 +23,7 @@ enum class PlaybackMode : std::uint8_t { Standard = 0, Tracker = 1 };
 
 inline constexpr std::int32_t VoiceCount = 32;
 
-// A point on the output timeline: pass × RingBytes + offset bytes.
+// A point on the output timeline: pass × the ring's bytes + offset bytes.
 struct TimePoint {
     std::int64_t pass = 0;
     std::int64_t offset = 0;
@@ -59,13 +60,21 @@ struct VoiceState {
 // the counter setters run on the player thread.
 class VoiceTable {
 public:
-    // Starts a note 5120 frames after playCursor (byte offset in the ring); the voice index,
-    // or -1 when no voice may be taken and the note is dropped.
+    // The ring the times refer to; set before any note and before the player runs.
+    void SetGeometry(const RingGeometry& geometry) { geometry_ = geometry; }
+    const RingGeometry& Geometry() const { return geometry_; }
+
+    // Starts a note the geometry's note delay after playCursor (byte offset in the ring); the
+    // voice index, or -1 when no voice may be taken and the note is dropped.
     std::int32_t NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
                         std::uint32_t playCursor);
-    // Releases the oldest held voice of slot and note, 5120 frames after playCursor but not
-    // before the voice's start; the voice index, or -1 when there is none.
+    // Releases the oldest held voice of slot and note, the note delay after playCursor but
+    // not before the voice's start; the voice index, or -1 when there is none.
     std::int32_t NoteOff(const InstrumentSlot& slot, std::int32_t note, std::uint32_t playCursor);
+
+    // Releases every held voice started through this slot, whatever its note, as NoteOff
+    // would; the number released.
+    std::int32_t ReleaseSlot(const InstrumentSlot& slot, std::uint32_t playCursor);
 
     // The same two with the time given (offline rendering).
     std::int32_t StartAt(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity,
@@ -91,6 +100,11 @@ public:
     void SetLastWrapPass(std::int64_t pass) {
         lastWrapPass_.store(pass, std::memory_order_release);
     }
+    // The segment the player is writing, counted from the start (pass × segments + segment).
+    // The note commands place the play cursor's pass by it: the cursor lies at most one
+    // segment before it, or some segments after it while the player is late.
+    std::int64_t Filling() const { return filling_.load(std::memory_order_acquire); }
+    void SetFilling(std::int64_t segment) { filling_.store(segment, std::memory_order_release); }
 
 private:
     struct Voice {
@@ -108,16 +122,21 @@ private:
     };
 
     std::int32_t ChooseVoice(std::uint32_t& version) const;
-    std::int32_t ChooseHeld(const InstrumentSlot& slot, std::int32_t note,
+    // note null: any note.
+    std::int32_t ChooseHeld(const InstrumentSlot& slot, const std::int32_t* note,
                             std::uint32_t& version) const;
+    std::int32_t ReleaseOldest(const InstrumentSlot& slot, const std::int32_t* note,
+                               TimePoint stop);
     bool TryClaim(Voice& voice, std::uint32_t version);
     void Claim(Voice& voice);
     static void Publish(Voice& voice);
     TimePoint TimeAfterCursor(std::uint32_t playCursor) const;
 
+    RingGeometry geometry_;
     std::array<Voice, VoiceCount> voices_;
     std::atomic<std::int64_t> passes_{0};
     std::atomic<std::int64_t> lastWrapPass_{-1};
+    std::atomic<std::int64_t> filling_{0};
 };
 
 } // namespace sonlet

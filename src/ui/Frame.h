@@ -327,7 +327,8 @@ public:
     void ApplySampleFunction(std::int32_t code);
     // Note 60 + offset through the frame's slot, when the frame has a player.
     void PlayNote(std::int32_t offset);
-    // Releases the oldest held note 60 of the frame's slot, when the frame has a player.
+    // Releases every held note of the frame's slot (Play and its semitone items), when the
+    // frame has a player.
     void StopNote();
 
 signals:

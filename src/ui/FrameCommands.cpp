@@ -362,9 +362,11 @@ void TfrSonlet::PlayNote(std::int32_t offset) {
     }
 }
 
+// Every note of Play and its semitone items, however often pressed; the keyboard's notes
+// belong to their keys (another slot).
 void TfrSonlet::StopNote() {
     if (Player != nullptr) {
-        Player->NoteOff(Slot, PlayBaseNote);
+        Player->ReleaseSlot(Slot);
     }
 }
 

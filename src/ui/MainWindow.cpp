@@ -187,7 +187,11 @@ void TfrmMain::FormCreate(const OutputRingFactory& makeRing) {
     Instrument.store(instrument_.get(), std::memory_order_release);
     Sonlet->SetInstrument(instrument_.get());
 
-    Player = TWavePlayer::Create(makeRing ? makeRing() : nullptr);
+    std::unique_ptr<OutputRing> ring = makeRing ? makeRing() : nullptr;
+    if (ring) {
+        ring->RequestLatency(LatencyMs);
+    }
+    Player = TWavePlayer::Create(std::move(ring));
     if (!Player) {
         return;
     }

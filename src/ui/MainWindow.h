@@ -82,6 +82,9 @@ public:
     std::array<bool, 256> HeldKeys{};
     std::int32_t WheelSteps = 0;
     std::int32_t ColorScheme = 0;
+    // [Playback] LatencyMs: the time from a key to its sound asked of the output; 0 (the
+    // default) is as little as the device allows.
+    std::int32_t LatencyMs = 0;
 
     // How long the close waits for the player thread before it gives up on freeing the
     // instrument (the player may be stuck in a message box).

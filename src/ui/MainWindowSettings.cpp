@@ -17,6 +17,8 @@ namespace sonlet {
 namespace {
 
 constexpr std::chrono::milliseconds FrameSettleDelay{250};
+// Two of the longest device periods the output asks for.
+constexpr int MaxLatencyMs = 1000;
 
 constexpr std::int32_t SchemeWhite = 0;
 constexpr std::int32_t SchemeBlack = 1;
@@ -78,6 +80,8 @@ void TfrmMain::LoadSettings() {
     ini.endGroup();
     // A missing or unreadable value leaves tracker playback off.
     Sonlet->SetTrackerPlayback(ini.value("Playback/Tracker").toString() == "1");
+    // Taken when the output opens; a missing or unreadable value asks for the least latency.
+    LatencyMs = std::clamp(ini.value("Playback/LatencyMs", 0).toInt(), 0, MaxLatencyMs);
     if (ColorScheme == SchemeBlack) {
         Black1Click(*Black1);
     } else if (ColorScheme == SchemeBlue) {
@@ -98,6 +102,7 @@ void TfrmMain::SaveSettings() {
     ini.setValue("ColorScheme", ColorScheme);
     ini.endGroup();
     ini.setValue("Playback/Tracker", Sonlet->mniTrackerPlayback->isChecked() ? 1 : 0);
+    ini.setValue("Playback/LatencyMs", LatencyMs);
     ini.sync();
     if (ini.status() != QSettings::NoError) {
         ShowError("Cannot save the settings to " + QFile::encodeName(SettingsFile()).toStdString(),

@@ -153,19 +153,37 @@ TEST_F(Player, NoteSoundsAndEndsAtItsStampedFrames) {
     EXPECT_EQ(player->Voices().Read(0).Status, VoiceFree);
 }
 
-TEST_F(Player, NoteRightAfterTheWrapIsHeardFromItsFirstFrame) {
+// Every note starts the ring's note delay (5120 frames here) after the cursor at its call,
+// wherever the cursor is: also right after the wrap, before the player has seen its event.
+TEST_F(Player, NotesStartExactlyTheNoteDelayAfterTheirCalls) {
+    InstrumentSlot other{&instrument};
     Start();
     ASSERT_TRUE(ring->WaitForWrites(1));
-    for (std::int32_t s : {0, 1, 2, 3}) {
+    ASSERT_EQ(player->Geometry().noteDelayFrames, 5120);
+    Enter(0);
+    ring->AdvanceTo(2 * 4096 + 1236);
+    player->NoteOn(slot, 60, 127);
+    for (std::int32_t s : {1, 2, 3}) {
         Enter(s);
     }
     // Segment 0 of pass 1 is written and playing, but its event has not come yet.
     ring->AdvanceTo(100);
-    player->NoteOn(slot, 60, 127);
-    Enter(0);
-    Enter(1);
+    player->NoteOn(other, 61, 127);
+    for (std::int32_t s : {0, 1, 2, 3, 0, 1, 2}) {
+        Enter(s);
+    }
+    std::vector<std::int64_t> starts;
+    for (std::int32_t i : {0, 1}) {
+        const VoiceState v = player->Voices().Read(i);
+        starts.push_back((v.StartBuf * RingBytes + v.StartPos) / FrameBytes);
+    }
+    EXPECT_EQ(starts,
+              (std::vector<std::int64_t>{(2 * 4096 + 1236) / 4 + 5120, 4096 + 100 / 4 + 5120}));
     const auto left = Stream();
-    EXPECT_EQ(FirstSound(left), 4096 + 100 / 4 + 1024);
+    EXPECT_EQ(FirstSound(left), starts[0]);
+    // The second note doubles the level from its first frame.
+    EXPECT_EQ(left[static_cast<std::size_t>(starts[1]) - 1], 8191);
+    EXPECT_GT(left[static_cast<std::size_t>(starts[1])], 8191);
 }
 
 TEST_F(Player, MissedWrapEventIsMadeUpAtTheNextSegmentZero) {

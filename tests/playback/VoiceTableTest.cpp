@@ -15,10 +15,12 @@ protected:
         table.ResetAll();
         SteadyIn(0);
     }
-    // Playback is in pass p and the player has seen it enter that pass.
-    void SteadyIn(std::int64_t pass) {
+    // Playback is in pass p, at or after cursor, and the player has seen it enter that pass
+    // and writes the segment after the cursor's.
+    void SteadyIn(std::int64_t pass, std::uint32_t cursor = 0) {
         table.SetLastWrapPass(pass);
         table.SetPasses(pass);
+        table.SetFilling(pass * SegmentCount + cursor / SegmentBytes + 1);
     }
     VoiceState V(std::int32_t i) const { return table.Read(i); }
 
@@ -27,9 +29,9 @@ protected:
     InstrumentSlot frame{nullptr};
 };
 
-TEST_F(Voices, NoteStartsOneRingAndOneSegmentAfterTheCursor) {
-    SteadyIn(5);
+TEST_F(Voices, NotesAndReleasesComeTheNoteDelayAfterTheCursor) {
     for (std::uint32_t cursor : {0u, 1234u, 9000u, 12288u, 13000u, 16380u}) {
+        SteadyIn(5, cursor);
         const std::int32_t i = table.NoteOn(keyboard, 60, 100, cursor);
         ASSERT_GE(i, 0);
         const VoiceState v = V(i);
@@ -43,45 +45,55 @@ TEST_F(Voices, NoteStartsOneRingAndOneSegmentAfterTheCursor) {
     const VoiceState edge = V(3);
     EXPECT_EQ(edge.StartBuf, 6);
     EXPECT_EQ(edge.StartPos, 16384);
-}
 
-TEST_F(Voices, NoteNearTheWrapNeverLandsInAWrittenSegment) {
-    // The player has filled segment 0 of pass 3 and, having missed the event of that pass's
-    // start, still counts pass 1 as the last wrap; the cursor is in segment 0.
-    table.SetLastWrapPass(1);
+    // Right after the wrap, before the player has seen it: it wrote segment 0 of pass 3 as
+    // playback entered segment 3 of pass 2.
+    table.ResetAll();
+    table.SetLastWrapPass(2);
     table.SetPasses(3);
-    const VoiceState v = V(table.NoteOn(keyboard, 60, 100, 100));
-    EXPECT_EQ(v.StartBuf, 3);
-    EXPECT_EQ(v.StartPos, 4196);
+    table.SetFilling(3 * SegmentCount);
+    const std::int32_t late = table.NoteOn(frame, 60, 100, 100);
+    EXPECT_EQ(Bytes(V(late).StartBuf, V(late).StartPos), Bytes(3, 100) + 5120 * FrameBytes);
+    EXPECT_EQ(table.NoteOff(frame, 60, 200), late);
+    EXPECT_EQ(Bytes(V(late).StopBuf, V(late).StopPos), Bytes(3, 200) + 5120 * FrameBytes);
+    // A release placed before the start (the cursor went back, as after a restart) moves to
+    // the start.
+    const std::int32_t back = table.NoteOn(frame, 61, 100, 8000);
+    EXPECT_EQ(table.NoteOff(frame, 61, 4000), back);
+    EXPECT_EQ(Bytes(V(back).StopBuf, V(back).StopPos), Bytes(V(back).StartBuf, V(back).StartPos));
 }
 
-TEST_F(Voices, ReleaseNearTheWrapHasNoCorrection) {
-    table.NoteOn(keyboard, 60, 100, 0);
-    table.SetLastWrapPass(1);
-    table.SetPasses(3);
-    const VoiceState off = V(table.NoteOff(keyboard, 60, 100));
-    EXPECT_EQ(off.StopBuf, 2);
-    EXPECT_EQ(off.StopPos, 4196);
+// A device's ring: many short segments, and a note one device period (two segments) after
+// the cursor, also while the player is some segments late.
+TEST_F(Voices, DeviceRingPlacesTheCursorByTheSegmentBeingWritten) {
+    const RingGeometry g = RingGeometry::ForDevicePeriod(256);
+    ASSERT_EQ(g.segmentFrames, 128);
+    ASSERT_EQ(g.noteDelayFrames, 256);
+    ASSERT_GE(g.segmentCount, 8);
+    table.SetGeometry(g);
+    const std::int64_t ring = g.RingBytes();
+    const std::int64_t segment = g.SegmentBytes();
+    // The player writes the last segment of pass 10; playback is anywhere from the segment
+    // before it to some segments into pass 11.
+    table.SetFilling(10 * g.segmentCount + g.segmentCount - 1);
+    for (const std::int64_t at : {10 * ring + ring - 2 * segment + 12, 10 * ring + ring - 4,
+                                  11 * ring, 11 * ring + 5 * segment + 40}) {
+        const auto cursor = static_cast<std::uint32_t>(at % ring);
+        const VoiceState v = V(table.NoteOn(keyboard, 60, 100, cursor));
+        EXPECT_EQ(v.StartBuf * ring + v.StartPos, at + 256 * FrameBytes) << at;
+    }
 }
 
-TEST_F(Voices, ShortTapNearTheEndOfTheRingIsReleasedNotBeforeItsStart) {
-    // Cursor in segment 3: the note starts in pass LastWrapPass + 2, and a release 23 ms later
-    // still finds it.
+TEST_F(Voices, ShortTapIsReleasedAfterItsStart) {
+    // Cursor in segment 3: the note starts in pass LastWrapPass + 2, and a release 23 ms
+    // later still finds it.
+    SteadyIn(0, 13088);
     const std::int32_t tap = table.NoteOn(keyboard, 60, 100, 13088);
+    EXPECT_EQ(V(tap).StartBuf, 2);
     EXPECT_EQ(table.NoteOff(keyboard, 60, 14688), tap);
     const VoiceState released = V(tap);
     EXPECT_EQ(released.Status, VoiceReleased);
-    EXPECT_EQ(Bytes(released.StopBuf, released.StopPos), Bytes(2, 14688 + 4096 - RingBytes));
-    // A note corrected past a missed wrap starts a pass after the uncorrected release time;
-    // the release moves to the start.
-    table.SetLastWrapPass(1);
-    table.SetPasses(3);
-    const std::int32_t late = table.NoteOn(frame, 60, 100, 100);
-    EXPECT_EQ(table.NoteOff(frame, 60, 100), late);
-    const VoiceState clamped = V(late);
-    EXPECT_EQ(clamped.StopBuf, 3);
-    EXPECT_EQ(clamped.StopPos, 4196);
-    EXPECT_EQ(clamped.StartBuf, 3);
+    EXPECT_EQ(Bytes(released.StopBuf, released.StopPos), 14688 + 5120 * FrameBytes);
 }
 
 TEST_F(Voices, FreeVoicesFirstThenOldestReleasedThenOldestHeld) {
@@ -104,6 +116,7 @@ TEST_F(Voices, FreeVoicesFirstThenOldestReleasedThenOldestHeld) {
 TEST_F(Voices, ThirtyThirdHeldNoteIsDroppedWhenAllStartTooLate) {
     // Cursor 13000: every note starts in pass LastWrapPass + 2, and such a voice is never
     // taken.
+    SteadyIn(0, 13000);
     for (std::int32_t i = 0; i < VoiceCount; ++i) {
         ASSERT_EQ(table.NoteOn(keyboard, 60, 100, 13000), i);
     }
@@ -142,7 +155,7 @@ TEST_F(Voices, StatusText) {
     }
     EXPECT_EQ(table.StatusText(), expected);
 
-    SteadyIn(2);
+    SteadyIn(2, 8000);
     table.NoteOn(keyboard, 61, 100, 8000);
     table.NoteOff(keyboard, 61, 8192);
     const std::string text = table.StatusText();

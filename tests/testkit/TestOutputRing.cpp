@@ -112,10 +112,10 @@ std::int32_t TestOutputRing::LockSegment(std::int32_t segment) {
     return RingOk;
 }
 
-void TestOutputRing::WriteLocked(std::span<const std::int16_t, SegmentValues> values) {
+void TestOutputRing::WriteLocked(std::span<const std::int16_t> values) {
     {
         std::lock_guard lock(mutex_);
-        if (locked_ < 0) {
+        if (locked_ < 0 || values.size() != static_cast<std::size_t>(SegmentValues)) {
             return;
         }
         std::copy(values.begin(), values.end(),

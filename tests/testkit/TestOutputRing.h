@@ -11,9 +11,10 @@
 
 namespace sonlet {
 
-// A ring without a device: the test moves the play cursor and signals the segment events,
-// and reads back every segment the player wrote. All members are safe to call from any
-// thread.
+// A ring without a device, of the standard geometry (four segments of 1024 frames, a note
+// 5120 frames after the cursor): the test moves the play cursor and signals the segment
+// events, and reads back every segment the player wrote. All members are safe to call from
+// any thread.
 class TestOutputRing final : public OutputRing {
 public:
     struct Failures {
@@ -60,7 +61,7 @@ public:
     void Stop() override;
     std::uint32_t PlayCursor() const override;
     std::int32_t LockSegment(std::int32_t segment) override;
-    void WriteLocked(std::span<const std::int16_t, SegmentValues> values) override;
+    void WriteLocked(std::span<const std::int16_t> values) override;
     bool UnlockSegment() override;
     bool IsLost() override;
     std::int32_t Restore() override;
@@ -94,13 +95,12 @@ public:
     bool InitOutput() override { return ring_.InitOutput(); }
     bool CreateStreamBuffer() override { return ring_.CreateStreamBuffer(); }
     bool HasStreamBuffer() const override { return ring_.HasStreamBuffer(); }
+    RingGeometry Geometry() const override { return ring_.Geometry(); }
     bool Start() override { return ring_.Start(); }
     void Stop() override { ring_.Stop(); }
     std::uint32_t PlayCursor() const override { return ring_.PlayCursor(); }
     std::int32_t LockSegment(std::int32_t segment) override { return ring_.LockSegment(segment); }
-    void WriteLocked(std::span<const std::int16_t, SegmentValues> values) override {
-        ring_.WriteLocked(values);
-    }
+    void WriteLocked(std::span<const std::int16_t> values) override { ring_.WriteLocked(values); }
     bool UnlockSegment() override { return ring_.UnlockSegment(); }
     bool IsLost() override { return ring_.IsLost(); }
     std::int32_t Restore() override { return ring_.Restore(); }

@@ -328,7 +328,7 @@ TEST_F(MainWindowTest, CtrlSOpensSaveAsBecauseNoFileNameIsKept) {
     EXPECT_EQ(dialogs[0].DefaultExt, "xi");
 }
 
-TEST_F(MainWindowTest, PlayCommandsUseTheFrameSlotAndStopReleasesTheOldestNote60) {
+TEST_F(MainWindowTest, PlayCommandsUseTheFrameSlotAndStopReleasesEveryNoteTheyStarted) {
     MakeWindow();
     Focus(*window->Sonlet->Panel);
     Press(Qt::Key_F5);
@@ -342,11 +342,14 @@ TEST_F(MainWindowTest, PlayCommandsUseTheFrameSlotAndStopReleasesTheOldestNote60
     EXPECT_EQ(Frame(60).held, 2);
     window->N22->trigger();
     Press(Qt::Key_F8);
-    EXPECT_EQ(Frame(60).held, 1);
-    EXPECT_EQ(Frame(60).released, 1);
+    for (std::int32_t note : {57, 60, 62, 63}) {
+        EXPECT_EQ(Frame(note).held, 0) << note;
+    }
+    EXPECT_EQ(Frame(60).released, 2);
+    EXPECT_EQ(Frame(62).released, 1);
+    // Nothing left to stop: a second Stop changes nothing.
     window->Sonlet->mniStop->trigger();
-    EXPECT_EQ(Frame(60).held, 0);
-    EXPECT_EQ(Frame(62).held, 1) << "Stop only releases note 60";
+    EXPECT_EQ(Frame(60).released, 2);
     // No piano voice came from any of this.
     EXPECT_EQ(Piano(60).held + Piano(60).released, 0);
 }

@@ -44,8 +44,13 @@ TEST(SdlOutputRing, NotePlayedThroughTheDiskDriverReachesTheFile) {
     sample.SetLoopType(LoopForward);
     InstrumentSlot slot{&instrument};
 
-    auto player = TWavePlayer::Create(std::make_unique<SdlOutputRing>());
+    // Tests run side by side here: a longer period than the default keeps the player fed.
+    // The ring is sized from the period the driver grants.
+    auto ring = std::make_unique<SdlOutputRing>();
+    ring->RequestLatency(100);
+    auto player = TWavePlayer::Create(std::move(ring));
     ASSERT_TRUE(player) << (reporter.Texts().empty() ? "" : reporter.Texts()[0]);
+    EXPECT_EQ(player->Geometry().segmentFrames, 1024);
     player->OutputGain = 0.5f;
     player->Resume();
     // The thread clears the voices when it starts; play once the ring runs.
@@ -79,6 +84,15 @@ TEST(SdlOutputRing, NotePlayedThroughTheDiskDriverReachesTheFile) {
     for (std::size_t i = first; i < first + 2048; ++i) {
         ASSERT_EQ(values[i], 8191) << i;
     }
+}
+
+TEST(SdlOutputRing, LatencyChoosesTheLongestPeriodWhoseTwoPeriodsFit) {
+    EXPECT_EQ(SdlOutputRing::PeriodForLatency(0), 256);
+    EXPECT_EQ(SdlOutputRing::PeriodForLatency(-5), 256);
+    EXPECT_EQ(SdlOutputRing::PeriodForLatency(1), 128);
+    EXPECT_EQ(SdlOutputRing::PeriodForLatency(12), 256);
+    EXPECT_EQ(SdlOutputRing::PeriodForLatency(50), 1024);
+    EXPECT_EQ(SdlOutputRing::PeriodForLatency(1'000'000), 16384);
 }
 
 // The disk driver fails to open when its file cannot be created, like a device that is gone.

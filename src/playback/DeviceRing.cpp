@@ -21,6 +21,8 @@ std::int64_t NowNs() {
 
 // Bursts of callbacks up to this many frames in all are played without a gap after the first.
 constexpr std::int64_t BurstFrames = 4096;
+// How long a burst's need for lag is remembered: one to two of these.
+constexpr std::int64_t NeedWindowFrames = 2 * OutputRate;
 
 } // namespace
 
@@ -140,6 +142,11 @@ void DeviceRing::Rewind() {
     clock_.store(start, Relaxed);
     read_.store(start, Relaxed);
     pullEndNs_.store(0, Relaxed);
+    burstWritten_ = -2;
+    burstFrames_ = 0;
+    windowNeed_ = 0;
+    previousNeed_ = 0;
+    windowEnd_ = start;
     // Playback enters segment 0 as it starts.
     PostEvent(start / geometry_.segmentFrames);
 }
@@ -154,6 +161,23 @@ void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
     const std::int64_t count = geometry_.segmentCount;
     std::int64_t clock = clock_.load(Relaxed);
     std::int64_t read = read_.load(Relaxed);
+    // The frames taken since the player last wrote, less its lead, is the lag this burst of
+    // callbacks needs; the most of the last two windows of NeedWindowFrames is kept.
+    const std::int64_t written = lastWritten_.load(std::memory_order_acquire);
+    if (written != burstWritten_) {
+        burstWritten_ = written;
+        burstFrames_ = 0;
+    }
+    burstFrames_ += frames;
+    const std::int64_t need =
+        std::clamp<std::int64_t>(burstFrames_ - 2 * segmentFrames, 0, geometry_.maxLagFrames);
+    if (clock >= windowEnd_) {
+        previousNeed_ = windowNeed_;
+        windowNeed_ = 0;
+        windowEnd_ = clock + NeedWindowFrames;
+    }
+    windowNeed_ = std::max(windowNeed_, need);
+    const std::int64_t keep = std::max(windowNeed_, previousNeed_);
     // Divisions once per callback; the loop steps segment and offset itself.
     std::int64_t untilEvent = segmentFrames - clock % segmentFrames;
     std::int64_t segment = read / segmentFrames;
@@ -161,18 +185,24 @@ void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
     auto slot = static_cast<std::size_t>(segment % count);
     for (std::int32_t i = 0; i < frames; ++i) {
         std::uint32_t value = 0;
-        bool advance = false;
+        std::int64_t advance = 0;
         if (tags_[slot].load(std::memory_order_acquire) == segment) {
-            value = frames_[slot * static_cast<std::size_t>(segmentFrames) +
-                            static_cast<std::size_t>(within)]
-                        .load(Relaxed);
-            advance = true;
+            const std::size_t at =
+                slot * static_cast<std::size_t>(segmentFrames) + static_cast<std::size_t>(within);
+            value = frames_[at].load(Relaxed);
+            advance = 1;
+            // Silence with more lag than needed: the next frame, silent too, is left out.
+            if (value == 0 && clock - read > keep && within + 1 < segmentFrames &&
+                frames_[at + 1].load(Relaxed) == 0) {
+                advance = 2;
+            }
         } else if (clock - read >= geometry_.maxLagFrames) {
-            advance = true;
+            advance = 1;
         }
-        if (advance) {
-            ++read;
-            if (++within == segmentFrames) {
+        if (advance > 0) {
+            read += advance;
+            within += advance;
+            if (within == segmentFrames) {
                 within = 0;
                 ++segment;
                 slot = static_cast<std::size_t>(segment % count);

@@ -27,7 +27,9 @@ namespace sonlet {
 // there and the read position waits while the clock runs on. That happens at the start
 // only; the lag has then grown to what the bursts need (a device period less two segments)
 // and stays, so every later burst finds its segments written. A note started at the cursor
-// sounds the lag later than with a device of short periods.
+// sounds the lag later than with a device of short periods. A lag beyond what the bursts
+// of the last seconds needed (one a stalled player left) drains while the output is silent,
+// so a note keeps its delay once the stall is over.
 //
 // The geometry comes from the device's period (RingGeometry::ForDevicePeriod): two segments
 // per period, so a device that takes one period at a time never runs into an unwritten
@@ -84,6 +86,13 @@ private:
     std::atomic<std::int64_t> read_{0};
     std::atomic<std::int64_t> lastPosted_{-1};
     std::atomic<std::int64_t> lastWritten_{-1};
+    // Device thread only (and Rewind): the lag the callbacks have needed lately. A lag beyond
+    // it, left by a stalled player, drains while the output is silent.
+    std::int64_t burstWritten_ = -2;
+    std::int64_t burstFrames_ = 0;
+    std::int64_t windowNeed_ = 0;
+    std::int64_t previousNeed_ = 0;
+    std::int64_t windowEnd_ = 0;
     // Steady-clock time at the end of the last callback and the frames it took.
     std::atomic<std::int64_t> pullEndNs_{0};
     std::atomic<std::int32_t> pullFrames_{0};

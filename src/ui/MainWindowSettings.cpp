@@ -17,7 +17,7 @@ namespace sonlet {
 namespace {
 
 constexpr std::chrono::milliseconds FrameSettleDelay{250};
-// Two of the longest device periods the output asks for.
+// Longer wishes get the output's longest period anyway.
 constexpr int MaxLatencyMs = 1000;
 
 constexpr std::int32_t SchemeWhite = 0;

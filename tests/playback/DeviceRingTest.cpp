@@ -152,8 +152,27 @@ TEST_P(DevicePeriods, NoBlockIsStaleNoFrameSilentAndANoteKeepsItsDelay) {
            static_cast<std::int64_t>(recovered) + std::max<std::int64_t>(8 * segment, 2 * period)) {
         ASSERT_TRUE(playBurst());
     }
+    const std::size_t afterStall = stream.size();
+    // The stall's lag drains once the note has faded: a few seconds later a new note keeps
+    // the delay of the first.
+    player->NoteOff(slot, 60);
+    while (static_cast<std::int64_t>(stream.size()) <
+           static_cast<std::int64_t>(afterStall) + 5 * OutputRate) {
+        ASSERT_TRUE(playBurst());
+    }
+    const auto again = static_cast<std::int64_t>(stream.size());
+    player->NoteOn(slot, 60, 127);
+    while (static_cast<std::int64_t>(stream.size()) < again + g.noteDelayFrames + lag + period) {
+        ASSERT_TRUE(playBurst());
+    }
     player->RequestTermination();
     ASSERT_TRUE(player->WaitForEnd(10s));
+    std::int64_t second = again;
+    while (second < static_cast<std::int64_t>(stream.size()) && stream[second] == 0) {
+        ++second;
+    }
+    EXPECT_EQ(second - again, g.noteDelayFrames + lag) << "after the stall";
+    stream.resize(afterStall);
     ASSERT_NE(stream[recovered], 0);
     for (std::size_t i = recovered + 1; i < stream.size(); ++i) {
         ASSERT_EQ(stream[i], (stream[i - 1] + 1) % 8000 + 7)

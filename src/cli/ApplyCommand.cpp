@@ -1,6 +1,8 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
+#include "edit/Clipboard.h"
 #include "model/Instrument.h"
+#include "support/Report.h"
 
 #include <array>
 #include <utility>
@@ -48,8 +50,13 @@ int RunApply(std::span<const std::string> args) {
     if (!name) {
         throw UsageError("--function is required");
     }
-    const std::int32_t code = FunctionCode(*name);
+    // Crop and Delete change the length: they run as the Edit menu's commands.
+    const bool splice = *name == "crop" || *name == "delete";
+    const std::int32_t code = splice ? -1 : FunctionCode(*name);
     const auto rangeText = parsed.Single("--range");
+    if (splice && !rangeText) {
+        throw UsageError(*name + " needs --range FIRST:LAST");
+    }
     const auto range =
         rangeText ? ParseRange(*rangeText) : std::pair<std::int64_t, std::int64_t>{-1, -1};
 
@@ -64,7 +71,20 @@ int RunApply(std::span<const std::string> args) {
         TSample& sample = *inst.CurrentSample();
         sample.SetMarkA(range.first);
         sample.SetMarkB(range.second);
-        sample.ApplyFunction(code);
+        if (!splice) {
+            sample.ApplyFunction(code);
+        }
+    }
+    if (splice) {
+        auto command = *name == "crop" ? MakeCrop(inst, inst.CurrentIndex)
+                                       : MakeDelete(inst, inst.CurrentIndex);
+        // A crop to every frame changes nothing and is no failure.
+        const bool everything = *name == "crop" && range.first <= 0 &&
+                                range.second >= inst.CurrentSample()->NumFrames - 1;
+        if (!everything && (!command || !command->Apply(inst))) {
+            ShowError("The range holds no frames of the sample");
+            return ExitFailure;
+        }
     }
     inst.SaveToFile(output);
     return reporter.Failed() ? ExitFailure : ExitOk;
@@ -76,7 +96,8 @@ extern const CliCommand ApplyCommand;
 const CliCommand ApplyCommand{
     "apply",
     "IN OUT.xi --function NAME [--range FIRST:LAST]\n"
-    "      NAME: noise, silence, tone, invert, flip-by-zero, reverse, normalize, swap-channels",
+    "      NAME: noise, silence, tone, invert, flip-by-zero, reverse, normalize, swap-channels;\n"
+    "      crop (keeps only FIRST..LAST) and delete (removes FIRST..LAST) need --range",
     RunApply};
 
 } // namespace sonlet::cli

@@ -17,6 +17,7 @@
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScrollBar>
+#include <QSlider>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QToolBar>
@@ -92,6 +93,21 @@ TfrSonlet::TfrSonlet(QWidget* parent) : QWidget(parent) {
     }
     for (QWidget* part : udTransposeSample->findChildren<QWidget*>()) {
         GuardFocus(*part);
+    }
+    // One slider drag, one run of keys on a control, one typed value: one step each.
+    for (QSlider* bar : {tbVolume, tbPanning, tbFinetune, tbLoopStart, tbLoopLen, tbVolFadeout}) {
+        connect(bar, &QSlider::sliderReleased, this, [this] { History.EndGesture(); });
+    }
+    connect(udTransposeSample, &QSpinBox::editingFinished, this, [this] { History.EndGesture(); });
+    connect(qApp, &QApplication::focusChanged, this, [this] { History.EndGesture(); });
+    // Loop markers and envelope points move live while dragged; the drag becomes one step.
+    for (QWidget* target : std::initializer_list<QWidget*>{PaintBox1, PaintBox2, envVol, envPan}) {
+        target->installEventFilter(this);
+    }
+    for (const TEnvelopePanel* panel : {envVol, envPan}) {
+        for (TShape* marker : panel->Markers) {
+            marker->installEventFilter(this);
+        }
     }
     // A page switch hands the focus to the new page; it goes back to the waveform instead
     // (a focused tab bar keeps it, for switching pages with the arrow keys).
@@ -196,12 +212,10 @@ void TfrSonlet::BuildSampleList() {
     tbSampleOpen = add(ToolIcon::Open, "Add a sample from an audio file");
     tbSampleSave = add(ToolIcon::Save, "Save the sample as a WAV file");
     tbSampleCut = add(ToolIcon::Cut, "Delete the sample");
-    tbSampleCopy = add(ToolIcon::Copy, "Copy the sample (not available)");
-    tbSamplePaste = add(ToolIcon::Paste, "Paste a sample (not available)");
-    // These two have no action yet; greyed out rather than silently ignoring a click.
-    for (QAction* idle : {tbSampleCopy, tbSamplePaste}) {
-        idle->setEnabled(false);
-    }
+    tbSampleCopy = add(ToolIcon::Copy, "Copy the sample");
+    tbSamplePaste = add(ToolIcon::Paste, "Paste the copied sample after this one");
+    connect(tbSampleCopy, &QAction::triggered, this, [this] { tbSampleCopyClick(); });
+    connect(tbSamplePaste, &QAction::triggered, this, [this] { tbSamplePasteClick(); });
     connect(tbSampleNew, &QAction::triggered, this, [this] { tbSampleNewClick(); });
     connect(tbSampleOpen, &QAction::triggered, this, [this] { tbSampleOpenClick(); });
     connect(tbSampleSave, &QAction::triggered, this, [this] { tbSampleSaveClick(); });
@@ -443,6 +457,14 @@ void TfrSonlet::resizeEvent(QResizeEvent* event) {
 }
 
 bool TfrSonlet::eventFilter(QObject* watched, QEvent* event) {
+    if (IsLiveEditTarget(watched)) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            BeginLiveEdit();
+        } else if (event->type() == QEvent::MouseButtonRelease) {
+            // Releasing changes nothing more; the step is complete.
+            EndLiveEdit();
+        }
+    }
     if (event->type() == QEvent::FocusIn && IsFocusGuarded(watched) &&
         !FocusFromUser(static_cast<QFocusEvent*>(event)->reason())) {
         // Keys typed next would change the value: the waveform takes the focus instead.

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "edit/Clipboard.h"
 #include "edit/EditCommand.h"
+#include "edit/History.h"
+#include "edit/ParamCommands.h"
 #include "model/Instrument.h"
 #include "playback/VoiceTable.h"
 #include "ui/FrameCommands.h"
@@ -22,6 +25,7 @@ class QAction;
 class QCheckBox;
 class QGroupBox;
 class QImage;
+class QKeyEvent;
 class QLabel;
 class QListWidget;
 class QMenu;
@@ -62,9 +66,38 @@ public:
     void InitEditor();
     // Shows a whole instrument (after New, Open and at set-up).
     void RefreshInstrument();
-    // Makes one edit of the instrument and shows its result; false, with nothing changed,
-    // when the edit could not be made. Every change a user makes goes through here.
+    // Makes one edit of the instrument as a step of History and shows its result; false, with
+    // nothing changed, when the edit could not be made. Every change a user makes goes
+    // through here.
     bool Perform(std::unique_ptr<TEditCommand> command);
+
+    // ---- document: history, clipboard, file (FrameHistory.cpp) ----
+    THistory History;
+    // What Copy and Cut left; kept across New and Open.
+    TClip Clipboard;
+    // The sample list's Copy: a whole sample with its settings.
+    std::unique_ptr<TSample> SampleClipboard;
+    // The XI file Save writes at once; empty until one was opened or saved with Save As.
+    QString DocumentFile;
+    // The file the document came from or went to, for the title; empty for a new one.
+    QString DocumentName;
+    // True when the instrument differs from what was last opened or saved.
+    bool Modified() const { return History.Modified(); }
+    // "piano10.xi* - Tulvo Sonlet": the file and a mark for unsaved changes.
+    QString WindowTitle() const;
+    // With unsaved changes, asks whether to save them first; false when the user cancelled
+    // or the save failed, so that the caller stops and nothing is lost.
+    bool MayDiscardChanges();
+    // Saves to DocumentFile, or through the Save As dialog without one; true when written.
+    bool SaveDocument();
+    bool SaveDocumentAs();
+    // The document is new or freshly loaded: a new history, counted as saved.
+    void StartDocument(const QString& name, bool saveTarget);
+    // True when key, one of the Edit menu's shortcuts, belongs to the focused control
+    // instead: a value control keeps the sample's shortcuts, a text box also Undo and Redo.
+    bool KeyBelongsToControl(const QKeyEvent& key, const QWidget* focus) const;
+    // Sets the Undo and Redo items' names and states and tells the window the title.
+    void UpdateEditActions();
     // Fills the "Sample" tab from the current sample.
     void ShowSampleInfo();
     void FillSampleList();
@@ -221,17 +254,18 @@ public:
     QMenu* mniFile = nullptr;
     QAction* mniNew = nullptr;
     QAction* mniOpen = nullptr;
-    // Not in the File menu, so Ctrl+S works while the item is never shown.
     QAction* mniSave = nullptr;
     QAction* mniSaveAs = nullptr;
     QAction* mniExit = nullptr;
-    // The whole menu is hidden; its items keep their shortcuts and do nothing.
     QMenu* mniEdit = nullptr;
+    QAction* mniUndo = nullptr;
+    QAction* mniRedo = nullptr;
     QAction* mniCut = nullptr;
     QAction* mniCopy = nullptr;
     QAction* mniPaste = nullptr;
     QAction* mniPasteMix = nullptr;
     QAction* mniCrop = nullptr;
+    QAction* mniDelete = nullptr;
     QAction* mniSelectAll = nullptr;
     QMenu* mniView = nullptr;
     QMenu* mniZoom = nullptr;
@@ -269,8 +303,8 @@ public:
     QToolBar* ToolBar1 = nullptr;
     QAction* tbPlay = nullptr;
     QToolButton* tbFunction = nullptr;
-    // Hidden tool buttons.
     QAction* tbSave = nullptr;
+    // Hidden tool buttons.
     QAction* tbLoop = nullptr;
     QAction* ToolButton21 = nullptr;
 
@@ -312,13 +346,18 @@ public:
     void SetTrackerPlayback(bool on);
     void tbLoopClick();
     void ToolButton21Click();
-    // The Edit items: reserved for clipboard work that does not exist yet, so they do nothing.
-    void mniCutClick() {}
-    void mniCopyClick() {}
-    void mniPasteClick() {}
-    void mniPasteMixClick() {}
-    void mniCropClick() {}
-    void mniSelectAllClick() {}
+    // The Edit items, on the current sample and its marks.
+    void mniUndoClick();
+    void mniRedoClick();
+    void mniCutClick();
+    void mniCopyClick();
+    void mniPasteClick();
+    void mniPasteMixClick();
+    void mniCropClick();
+    void mniDeleteClick();
+    void mniSelectAllClick();
+    void tbSampleCopyClick();
+    void tbSamplePasteClick();
     // Reserved for stereo work that does not exist yet.
     void mniCopyLeftToRightClick() {}
     void mniCopyRightToLeftClick() {}
@@ -332,6 +371,8 @@ public:
     void StopNote();
 
 signals:
+    // The title changed: another file, or its unsaved state.
+    void DocumentChanged();
     void StatusChanged(int panel, const QString& text);
     void StatusMessage(const QString& text);
 
@@ -349,14 +390,29 @@ private:
                             std::array<QCheckBox*, 3>& flags, bool panning);
     void BuildPianoTab();
     void SetLoopType(std::uint8_t type);
-    void SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box, TEnvelopePanel& envelope);
+    void SetEnvelopeFlag(bool panning, std::uint8_t EnvelopeParams::*flag, const QCheckBox& box);
+    // One change of the current sample's or the instrument's settings, as a step.
+    void ChangeSample(const char* name, TSampleParamsCommand::Change change);
+    void ChangeInstrument(const char* name, TInstrumentParamsCommand::Change change,
+                          bool gesture = false);
     // The selection panel's text for the current sample's marks.
     void ShowSelectionStatus();
     // Keeps the keyboard focus off a value control unless the user put it there.
     void GuardFocus(QWidget& control);
     bool IsFocusGuarded(const QObject* object) const;
 
+    // After an undo or redo: the sample it touched becomes current, its frames in view.
+    void ShowFocus(const EditFocus& focus);
+    // Turns the edits a drag makes live (loop markers, envelope points) into one step.
+    void BeginLiveEdit();
+    void EndLiveEdit();
+    bool IsLiveEditTarget(const QObject* object) const;
+
     bool lanesSet_ = false;
+    bool liveEdit_ = false;
+    std::int32_t liveSample_ = -1;
+    SampleParams liveSampleBefore_;
+    InstrumentParams liveInstrumentBefore_;
     std::vector<const QObject*> focusGuarded_;
     TWaveDrag drag_;
 };

@@ -101,13 +101,18 @@ void TfrSonlet::BuildCommands() {
     mniNew->setIcon(MakeToolIcon(ToolIcon::New));
     mniOpen = item(mniFile, "Open", &TfrSonlet::mniOpenClick, QKeySequence(Qt::CTRL | Qt::Key_O));
     mniOpen->setIcon(MakeToolIcon(ToolIcon::Open));
-    mniSave = item(nullptr, "Save", &TfrSonlet::mniSaveClick, QKeySequence(Qt::CTRL | Qt::Key_S));
-    addAction(mniSave);
+    mniSave = item(mniFile, "Save", &TfrSonlet::mniSaveClick, QKeySequence(Qt::CTRL | Qt::Key_S));
+    mniSave->setIcon(MakeToolIcon(ToolIcon::Save));
     mniSaveAs = item(mniFile, "Save As .XI...", &TfrSonlet::mniSaveAsClick);
     mniFile->addSeparator();
     mniExit = item(mniFile, "Exit", &TfrSonlet::mniExitClick);
 
     mniEdit = MainMenu->addMenu("&Edit");
+    mniUndo = item(mniEdit, "Undo", &TfrSonlet::mniUndoClick, QKeySequence(Qt::CTRL | Qt::Key_Z));
+    mniRedo = item(mniEdit, "Redo", &TfrSonlet::mniRedoClick, QKeySequence(Qt::CTRL | Qt::Key_Y));
+    mniRedo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    mniEdit->addSeparator();
     mniCut = item(mniEdit, "Cu&t", &TfrSonlet::mniCutClick, QKeySequence(Qt::CTRL | Qt::Key_X));
     mniCut->setIcon(MakeToolIcon(ToolIcon::Cut));
     mniCopy = item(mniEdit, "&Copy", &TfrSonlet::mniCopyClick, QKeySequence(Qt::CTRL | Qt::Key_C));
@@ -117,11 +122,10 @@ void TfrSonlet::BuildCommands() {
     mniPaste->setIcon(MakeToolIcon(ToolIcon::Paste));
     mniPasteMix = item(mniEdit, "Paste Mix", &TfrSonlet::mniPasteMixClick);
     mniCrop = item(mniEdit, "Crop", &TfrSonlet::mniCropClick, QKeySequence(Qt::CTRL | Qt::Key_R));
+    mniDelete = item(mniEdit, "Delete", &TfrSonlet::mniDeleteClick, QKeySequence(Qt::Key_Delete));
     mniSelectAll = item(mniEdit, "Select All", &TfrSonlet::mniSelectAllClick,
                         QKeySequence(Qt::CTRL | Qt::Key_A));
-    // A hidden menu's items take no shortcuts; held by the frame as well, they do.
-    mniEdit->menuAction()->setVisible(false);
-    addActions(mniEdit->actions());
+    UpdateEditActions();
 
     mniView = MainMenu->addMenu("View");
     mniZoom = mniView->addMenu("Zoom");
@@ -190,7 +194,6 @@ void TfrSonlet::BuildCommands() {
     ToolBar1->addAction(mniOpen);
     tbSave = ToolBar1->addAction(MakeToolIcon(ToolIcon::Save), "Save");
     connect(tbSave, &QAction::triggered, this, [this] { mniSaveClick(); });
-    tbSave->setVisible(false);
     ToolBar1->addSeparator();
     ToolBar1->addAction(mniCut);
     ToolBar1->addAction(mniCopy);
@@ -238,15 +241,16 @@ void TfrSonlet::BuildCommands() {
 
 void TfrSonlet::mniNewClick() {
     TInstrument* inst = Instrument();
-    if (inst == nullptr) {
+    if (inst == nullptr || !MayDiscardChanges()) {
         return;
     }
     inst->InitNew();
+    StartDocument(QString(), false);
     RefreshInstrument();
 }
 
 void TfrSonlet::mniOpenClick() {
-    if (Instrument() == nullptr || !OpenDialog.Execute(window())) {
+    if (Instrument() == nullptr || !MayDiscardChanges() || !OpenDialog.Execute(window())) {
         return;
     }
     OpenFile(OpenDialog.FileName);
@@ -261,29 +265,15 @@ void TfrSonlet::OpenFile(const QString& fileName) {
     // left the instrument as it was, and the view with it.
     const HeldMessages held;
     if (inst->LoadFromFile(ToPath(fileName))) {
+        StartDocument(fileName,
+                      QFileInfo(fileName).suffix().compare("xi", Qt::CaseInsensitive) == 0);
         RefreshInstrument();
     }
 }
 
-void TfrSonlet::mniSaveClick() {
-    TInstrument* inst = Instrument();
-    if (inst == nullptr) {
-        return;
-    }
-    if (inst->FileName.empty()) {
-        mniSaveAsClick();
-        return;
-    }
-    inst->SaveToFile(inst->FileName);
-}
+void TfrSonlet::mniSaveClick() { SaveDocument(); }
 
-void TfrSonlet::mniSaveAsClick() {
-    TInstrument* inst = Instrument();
-    if (inst == nullptr || !SaveDialog.Execute(window())) {
-        return;
-    }
-    inst->SaveToFile(ToPath(SaveDialog.FileName));
-}
+void TfrSonlet::mniSaveAsClick() { SaveDocumentAs(); }
 
 void TfrSonlet::mniExitClick() { window()->close(); }
 
@@ -345,15 +335,10 @@ void TfrSonlet::ToolButton21Click() { mniChannelsClick(); }
 
 void TfrSonlet::ApplySampleFunction(std::int32_t code) {
     TInstrument* inst = Instrument();
-    TSample* sample = Sample();
-    if (inst == nullptr || sample == nullptr) {
+    if (inst == nullptr) {
         return;
     }
-    {
-        InstrumentEditGuard guard(inst->EditLock());
-        sample->ApplyFunction(code);
-    }
-    UpdateView(-1);
+    Perform(MakeSampleFunction(*inst, inst->CurrentIndex, code, SampleFunctionName(code)));
 }
 
 void TfrSonlet::PlayNote(std::int32_t offset) {

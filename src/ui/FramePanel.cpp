@@ -176,154 +176,107 @@ void TfrSonlet::LayoutPiano() {
     }
 }
 
+void TfrSonlet::ChangeSample(const char* name, TSampleParamsCommand::Change change) {
+    if (TInstrument* inst = Instrument(); inst != nullptr && Sample() != nullptr) {
+        // The step's name keys the gesture: a drag or a run of keys on one control folds.
+        Perform(std::make_unique<TSampleParamsCommand>(name, inst->CurrentIndex, std::move(change),
+                                                       name));
+    }
+}
+
+void TfrSonlet::ChangeInstrument(const char* name, TInstrumentParamsCommand::Change change,
+                                 bool gesture) {
+    if (Instrument() != nullptr) {
+        Perform(std::make_unique<TInstrumentParamsCommand>(name, std::move(change),
+                                                           gesture ? name : ""));
+    }
+}
+
 void TfrSonlet::tbVolumeChange() {
-    TSample* s = Sample();
-    if (s == nullptr) {
-        return;
-    }
-    {
-        InstrumentEditGuard guard(Instrument()->EditLock());
-        s->Volume = static_cast<std::uint8_t>(tbVolume->value());
-    }
-    lbSampleVolume->setText("Volume: " + QString::number(tbVolume->value()));
+    const auto value = static_cast<std::uint8_t>(tbVolume->value());
+    ChangeSample("Volume", [value](SampleParams& p) { p.Volume = value; });
 }
 
 void TfrSonlet::tbPanningChange() {
-    TSample* s = Sample();
-    if (s == nullptr) {
-        return;
-    }
-    {
-        InstrumentEditGuard guard(Instrument()->EditLock());
-        s->Panning = static_cast<std::int8_t>(tbPanning->value());
-    }
-    lbSamplePanning->setText("Panning: " + QString::number(tbPanning->value()));
+    const auto value = static_cast<std::int8_t>(tbPanning->value());
+    ChangeSample("Panning", [value](SampleParams& p) { p.Panning = value; });
 }
 
 void TfrSonlet::tbFinetuneChange() {
-    TSample* s = Sample();
-    if (s == nullptr) {
-        return;
-    }
-    {
-        InstrumentEditGuard guard(Instrument()->EditLock());
-        s->Finetune = static_cast<std::int8_t>(tbFinetune->value());
-    }
-    lbSampleFinetune->setText("Finetune: " + QString::number(tbFinetune->value()));
+    const auto value = static_cast<std::int8_t>(tbFinetune->value());
+    ChangeSample("Finetune", [value](SampleParams& p) { p.Finetune = value; });
 }
 
 void TfrSonlet::tbLoopStartChange() {
-    TSample* s = Sample();
-    if (s == nullptr) {
-        return;
-    }
-    {
-        InstrumentEditGuard guard(Instrument()->EditLock());
-        s->SetLoopStart(tbLoopStart->value());
-    }
-    lbLoopStart->setText("Loop start: " + QString::number(s->LoopStart));
-    UpdateView(-1);
+    const std::int64_t value = tbLoopStart->value();
+    ChangeSample("Loop Start", [value](SampleParams& p) { p.LoopStart = value; });
 }
 
 void TfrSonlet::tbLoopLenChange() {
-    TSample* s = Sample();
-    if (s == nullptr) {
-        return;
-    }
-    {
-        InstrumentEditGuard guard(Instrument()->EditLock());
-        s->SetLoopLength(tbLoopLen->value());
-    }
-    lbLoopLen->setText("Loop length: " + QString::number(tbLoopLen->value()));
-    UpdateView(-1);
+    const std::int64_t value = tbLoopLen->value();
+    ChangeSample("Loop Length", [value](SampleParams& p) { p.LoopLength = value; });
 }
 
 void TfrSonlet::tbVolFadeoutChange() {
-    TInstrument* inst = Instrument();
-    if (inst == nullptr) {
-        return;
-    }
-    {
-        InstrumentEditGuard guard(inst->EditLock());
-        inst->Fadeout = static_cast<std::uint16_t>(tbVolFadeout->value());
-    }
-    lbVolFadeout->setText("Volume fadeout: " + QString::number(tbVolFadeout->value()));
+    const auto value = static_cast<std::uint16_t>(tbVolFadeout->value());
+    ChangeInstrument(
+        "Fadeout", [value](InstrumentParams& p) { p.Fadeout = value; }, true);
 }
 
 void TfrSonlet::udTransposeSampleChange() {
-    TSample* s = Sample();
-    if (s == nullptr) {
-        return;
-    }
-    InstrumentEditGuard guard(Instrument()->EditLock());
-    s->Transpose = static_cast<std::int8_t>(udTransposeSample->value());
+    const auto value = static_cast<std::int8_t>(udTransposeSample->value());
+    ChangeSample("Transpose", [value](SampleParams& p) { p.Transpose = value; });
 }
 
 void TfrSonlet::SetLoopType(std::uint8_t type) {
-    TSample* s = Sample();
+    const TSample* s = Sample();
     if (s == nullptr) {
         return;
     }
-    {
-        InstrumentEditGuard guard(Instrument()->EditLock());
-        s->SetLoopType(type);
+    const std::int64_t frames = s->NumFrames;
+    ChangeSample("Loop Type", [type, frames](SampleParams& p) {
+        p.LoopType = type;
         // A loop chosen for a sample that has none yet spans the whole sample, so that the
         // sample plays through and repeats; a loop the sample already holds stays.
-        if (type != LoopNone && s->NumFrames > 0 && (s->LoopStart < 0 || s->LoopLength < 1)) {
-            s->SetLoopStart(0);
-            s->SetLoopLength(s->NumFrames);
+        if (type != LoopNone && frames > 0 && (p.LoopStart < 0 || p.LoopLength < 1)) {
+            p.LoopStart = 0;
+            p.LoopLength = frames;
         }
-    }
-    UpdateView(-1);
+    });
+    // Radio buttons make one step a click.
+    History.EndGesture();
 }
 
 void TfrSonlet::rbNoLoopClick() { SetLoopType(LoopNone); }
 void TfrSonlet::rbLoopForwardClick() { SetLoopType(LoopForward); }
 void TfrSonlet::rbLoopPingPongClick() { SetLoopType(LoopPingpong); }
 
-void TfrSonlet::SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box,
-                                TEnvelopePanel& envelope) {
-    TInstrument* inst = Instrument();
-    if (inst == nullptr) {
-        return;
-    }
-    {
-        InstrumentEditGuard guard(inst->EditLock());
-        flag = box.isChecked() ? 1 : 0;
-    }
-    envelope.UpdateEnvelope();
+void TfrSonlet::SetEnvelopeFlag(bool panning, std::uint8_t EnvelopeParams::*flag,
+                                const QCheckBox& box) {
+    const std::uint8_t on = box.isChecked() ? 1 : 0;
+    const std::string name =
+        std::string(panning ? "Panning" : "Volume") + " Envelope " + box.text().toStdString();
+    ChangeInstrument(name.c_str(), [panning, flag, on](InstrumentParams& p) {
+        // Through a reference: GCC 12 applies .* to a copy of a conditional's result.
+        EnvelopeParams& envelope = panning ? p.PanEnv : p.VolEnv;
+        envelope.*flag = on;
+    });
 }
 
 void TfrSonlet::cbVEEnabledClick() {
-    if (TInstrument* inst = Instrument()) {
-        SetEnvelopeFlag(inst->VolEnv.Enabled, *cbVEEnabled, *envVol);
-    }
+    SetEnvelopeFlag(false, &EnvelopeParams::Enabled, *cbVEEnabled);
 }
 void TfrSonlet::cbVESustainClick() {
-    if (TInstrument* inst = Instrument()) {
-        SetEnvelopeFlag(inst->VolEnv.SustainOn, *cbVESustain, *envVol);
-    }
+    SetEnvelopeFlag(false, &EnvelopeParams::SustainOn, *cbVESustain);
 }
-void TfrSonlet::cbVELoopClick() {
-    if (TInstrument* inst = Instrument()) {
-        SetEnvelopeFlag(inst->VolEnv.LoopOn, *cbVELoop, *envVol);
-    }
-}
+void TfrSonlet::cbVELoopClick() { SetEnvelopeFlag(false, &EnvelopeParams::LoopOn, *cbVELoop); }
 void TfrSonlet::cbPEEnabledClick() {
-    if (TInstrument* inst = Instrument()) {
-        SetEnvelopeFlag(inst->PanEnv.Enabled, *cbPEEnabled, *envPan);
-    }
+    SetEnvelopeFlag(true, &EnvelopeParams::Enabled, *cbPEEnabled);
 }
 void TfrSonlet::cbPESustainClick() {
-    if (TInstrument* inst = Instrument()) {
-        SetEnvelopeFlag(inst->PanEnv.SustainOn, *cbPESustain, *envPan);
-    }
+    SetEnvelopeFlag(true, &EnvelopeParams::SustainOn, *cbPESustain);
 }
-void TfrSonlet::cbPELoopClick() {
-    if (TInstrument* inst = Instrument()) {
-        SetEnvelopeFlag(inst->PanEnv.LoopOn, *cbPELoop, *envPan);
-    }
-}
+void TfrSonlet::cbPELoopClick() { SetEnvelopeFlag(true, &EnvelopeParams::LoopOn, *cbPELoop); }
 
 void TfrSonlet::sbZoom1Click(QToolButton& sender) {
     envVol->SetZoom(sender.property("Tag").toInt());
@@ -351,22 +304,15 @@ void TfrSonlet::tbSampleNewClick() {
     }
     if (inst->IsFull()) {
         ShowStatusMessage("An instrument holds at most 16 samples.");
+        return;
     }
-    inst->AddSample();
-    SetStatus(StatusPositionPanel, QString());
-    UpdateView(-1);
-    FillSampleList();
+    Perform(std::make_unique<TInsertSampleCommand>("New Sample", std::make_unique<TSample>()));
 }
 
 void TfrSonlet::tbSampleCutClick() {
-    TInstrument* inst = Instrument();
-    if (inst == nullptr) {
-        return;
+    if (Instrument() != nullptr) {
+        Perform(std::make_unique<TRemoveSampleCommand>());
     }
-    inst->DeleteSample(-1);
-    SetStatus(StatusPositionPanel, QString());
-    UpdateView(-1);
-    FillSampleList();
 }
 
 } // namespace sonlet

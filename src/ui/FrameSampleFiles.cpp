@@ -1,10 +1,14 @@
 // The sample list's Open and Save buttons: an audio file in as a new sample, the current
 // sample out as a WAV file.
+#include "edit/ParamCommands.h"
+#include "edit/SampleCommands.h"
 #include "model/AudioImport.h"
 #include "model/Instrument.h"
 #include "model/WavWriter.h"
 #include "support/Report.h"
 #include "ui/Frame.h"
+
+#include <algorithm>
 
 namespace sonlet {
 
@@ -22,14 +26,21 @@ void TfrSonlet::tbSampleOpenClick() {
     }
     // Messages about the file come once the list shows what was added.
     const HeldMessages heldUntilShown;
-    const AddedSamples added = AddSamplesFromFile(*inst, ToPath(SampleOpenDialog.FileName));
-    if (added.leftOut > 0) {
+    // Read into an instrument of its own, the samples go in as one step.
+    TInstrument read;
+    read.Clear();
+    const AddedSamples added = AddSamplesFromFile(read, ToPath(SampleOpenDialog.FileName));
+    const std::int32_t room = MaxSamples - inst->SampleCount;
+    std::vector<std::unique_ptr<TEditCommand>> inserts;
+    for (std::int32_t i = 0; i < std::min(added.added, room); ++i) {
+        inserts.push_back(std::make_unique<TInsertSampleCommand>(
+            "Import Sample", std::move(read.Samples[static_cast<std::size_t>(i)])));
+    }
+    if (added.leftOut > 0 || added.added > room) {
         ShowStatusMessage("An instrument holds at most 16 samples.");
     }
-    if (added.added > 0) {
-        SetStatus(StatusPositionPanel, QString());
-        UpdateView(-1);
-        FillSampleList();
+    if (!inserts.empty()) {
+        Perform(std::make_unique<TCompositeCommand>("Import Sample", std::move(inserts)));
     }
 }
 

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QSessionManager>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTimer>
@@ -72,6 +73,17 @@ TfrmMain::TfrmMain(const OutputRingFactory& makeRing, QWidget* parent) : QMainWi
     qApp->installEventFilter(this);
 
     FormCreate(makeRing);
+
+    connect(Sonlet, &TfrSonlet::DocumentChanged, this,
+            [this] { setWindowTitle(Sonlet->WindowTitle()); });
+    // The desktop session ends: unsaved changes get the same question as a close.
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager& manager) {
+        if (!Closing && Sonlet->Modified() &&
+            (!manager.allowsInteraction() || !Sonlet->MayDiscardChanges())) {
+            manager.cancel();
+        }
+        manager.release();
+    });
 }
 
 TfrmMain::~TfrmMain() {
@@ -241,7 +253,11 @@ void TfrmMain::SonletmniAboutClick() {
     box.exec();
 }
 
-void TfrmMain::OpenFile(const QString& fileName) { Sonlet->OpenFile(fileName); }
+void TfrmMain::OpenFile(const QString& fileName) {
+    if (Sonlet->MayDiscardChanges()) {
+        Sonlet->OpenFile(fileName);
+    }
+}
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
     for (const QUrl& url : event->mimeData()->urls()) {
@@ -281,6 +297,9 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     }
     if (!Closing) {
         event->ignore();
+        if (!Sonlet->MayDiscardChanges()) {
+            return;
+        }
         Timer->SetEnabled(false);
         Closing = true;
         if (Player) {

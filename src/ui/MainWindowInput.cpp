@@ -75,7 +75,12 @@ bool TfrmMain::KeyEventForPiano(QObject* watched, QEvent* event) {
     }
     auto* key = static_cast<QKeyEvent*>(event);
     if (event->type() == QEvent::ShortcutOverride) {
-        // The menu takes its shortcuts even from controls that would use the keys themselves.
+        // A focused value control keeps the Edit menu's keys.
+        if (Sonlet->KeyBelongsToControl(*key, focus)) {
+            event->accept();
+            return true;
+        }
+        // The menu takes its other shortcuts even from controls that would use the keys.
         if (MatchesMenuShortcut(*key)) {
             event->ignore();
             return true;

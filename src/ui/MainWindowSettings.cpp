@@ -82,6 +82,13 @@ void TfrmMain::LoadSettings() {
     Sonlet->SetTrackerPlayback(ini.value("Playback/Tracker").toString() == "1");
     // Taken when the output opens; a missing or unreadable value asks for the least latency.
     LatencyMs = std::clamp(ini.value("Playback/LatencyMs", 0).toInt(), 0, MaxLatencyMs);
+    // The undo history's memory; a value that is no number of megabytes keeps the default.
+    bool number = false;
+    const qlonglong undoMegabytes = ini.value("Edit/UndoMemoryMB").toLongLong(&number);
+    if (number && undoMegabytes >= 0) {
+        Sonlet->History.SetBudget(
+            static_cast<std::size_t>(std::min<qlonglong>(undoMegabytes, 1 << 24)) << 20);
+    }
     if (ColorScheme == SchemeBlack) {
         Black1Click(*Black1);
     } else if (ColorScheme == SchemeBlue) {

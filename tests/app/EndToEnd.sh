@@ -31,7 +31,7 @@ pid=$!
 # The main window: the program's one large window of that title (Qt adds a tiny helper one).
 main_window() {
     local id
-    for id in $(xdotool search --onlyvisible --name '^Tulvo Sonlet$' 2>/dev/null); do
+    for id in $(xdotool search --onlyvisible --name 'Tulvo Sonlet$' 2>/dev/null); do
         eval "$(xdotool getwindowgeometry --shell "$id")"
         if [[ "$WIDTH" -gt 100 ]]; then
             echo "$id"
@@ -46,7 +46,7 @@ for _ in $(seq 100); do
     kill -0 "$pid" 2>/dev/null || fail "the program ended before its window appeared"
     sleep 0.1
 done
-[[ -n "$window" ]] || fail "no window titled 'Tulvo Sonlet' appeared"
+[[ -n "$window" ]] || fail "no window titled '... Tulvo Sonlet' appeared"
 
 # Give it the keyboard: without a window manager the focus follows the pointer.
 eval "$(xdotool getwindowgeometry --shell "$window")"

@@ -269,7 +269,7 @@ TEST_F(Cli, ExportWritesOneSampleAsWav) {
     EXPECT_EQ(RunCli({"export", in, out, "--sample", "2"}).exitCode, 1);
 }
 
-TEST_F(Cli, ApplyRunsOneFunctionOverTheMarkedFrames) {
+TEST_F(Cli, ApplyRunsOneFunctionOrTrimOverTheMarkedFrames) {
     XiBuilder xi;
     xi.samples = {XiSampleSpec::Deltas16({1, 2, 3, 4, 5, 6, 7, 8})};
     const std::string in = dir.Write("in.xi", xi.Bytes());
@@ -281,6 +281,14 @@ TEST_F(Cli, ApplyRunsOneFunctionOverTheMarkedFrames) {
               Fnv({254, 253, 252, 251, 250, 249, 248, 247}));
     ASSERT_EQ(RunCli({"apply", in, out, "--function", "silence", "--range", "6:-1"}).exitCode, 0);
     EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(), Fnv({0, 0, 0, 0, 0, 0, 0, 8}));
+
+    // Crop and delete trim the sample; they want a range inside it.
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "crop", "--range", "5:2"}).exitCode, 0);
+    EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(), Fnv({3, 4, 5, 6}));
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "delete", "--range", "2:5"}).exitCode, 0);
+    EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(), Fnv({1, 2, 7, 8}));
+    EXPECT_EQ(RunCli({"apply", in, out, "--function", "delete"}).exitCode, 2);
+    EXPECT_EQ(RunCli({"apply", in, out, "--function", "crop", "--range", "20:30"}).exitCode, 1);
 }
 
 } // namespace

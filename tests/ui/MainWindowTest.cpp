@@ -294,30 +294,6 @@ TEST_F(MainWindowTest, FocusComesToValueControlsOnlyFromTheUser) {
     EXPECT_EQ(frame.Instrument()->CurrentIndex, 1);
 }
 
-TEST_F(MainWindowTest, EditShortcutsAreTakenByTheMenuAndDoNothing) {
-    MakeWindow();
-    QSpinBox& transpose = *window->Sonlet->udTransposeSample;
-    Focus(transpose);
-    QLineEdit& edit = *transpose.findChild<QLineEdit*>();
-    edit.setText("12");
-    edit.setCursorPosition(1);
-    const std::int64_t frames = window->Sonlet->Sample()->NumFrames;
-    int edits = 0;
-    QObject::connect(&edit, &QLineEdit::textEdited, [&] { ++edits; });
-
-    for (Qt::Key key : {Qt::Key_A, Qt::Key_X, Qt::Key_C, Qt::Key_V, Qt::Key_R}) {
-        QTest::keyClick(&KeyTarget(), key, Qt::ControlModifier);
-    }
-    EXPECT_EQ(edit.text(), "12");
-    EXPECT_FALSE(edit.hasSelectedText()) << "Ctrl+A reached the control";
-    EXPECT_EQ(edits, 0);
-    EXPECT_EQ(window->Sonlet->Sample()->NumFrames, frames);
-    EXPECT_TRUE(reporter.Messages().empty());
-    // The menu took X, C and V, so no note started either.
-    EXPECT_EQ(Piano(50).held + Piano(50).released, 0);
-    EXPECT_TRUE(dialogs.empty());
-}
-
 TEST_F(MainWindowTest, CtrlSOpensSaveAsBecauseNoFileNameIsKept) {
     MakeWindow();
     Focus(*window->Sonlet->Panel);

@@ -118,15 +118,6 @@ SampleFunctionOptions ParseOptions(const ParsedArgs& parsed, const TSample& samp
     return o;
 }
 
-// Makes the step on the instrument's current sample, under its edit lock.
-void RunOnInstrument(TInstrument& inst, SampleFunctionStep& step) {
-    InstrumentEditGuard guard(inst.EditLock());
-    auto& slot = inst.Samples[static_cast<std::size_t>(inst.CurrentIndex)];
-    if (auto replacement = RunStepOn(*slot, step)) {
-        slot = std::move(replacement);
-    }
-}
-
 int RunApply(std::span<const std::string> args) {
     const ParsedArgs parsed =
         ParseArgs(args, 2,
@@ -161,11 +152,13 @@ int RunApply(std::span<const std::string> args) {
         sample.SetMarkA(range.first);
         sample.SetMarkB(range.second);
     }
-    auto step = PrepareSampleFunction(sample, function.Id, SelectedFrames(sample), options);
+    auto step = PrepareSampleFunction(sample, function.Id, SelectionOrAll(sample), options);
     if (!step) {
         return ExitFailure;
     }
-    RunOnInstrument(inst, *step);
+    // The same one step the editor makes and can take back. A step that would change
+    // nothing (the loop set to the loop it is) is refused, which is no failure here.
+    MakeSampleFunctionCommand(std::move(*step), inst.CurrentIndex)->Apply(inst);
     inst.SaveToFile(output);
     return reporter.Failed() ? ExitFailure : ExitOk;
 }

@@ -1,5 +1,7 @@
 #include "edit/SampleFunctionSteps.h"
 
+#include "edit/ParamCommands.h"
+#include "edit/SampleCommands.h"
 #include "model/SampleFunctions.h"
 #include "model/SampleLoop.h"
 #include "support/Report.h"
@@ -117,42 +119,40 @@ const SampleFunctionInfo& InfoOf(SampleFunctionId id) {
 }
 
 std::optional<SampleFunctionStep> PrepareSampleFunction(const TSample& s, SampleFunctionId id,
-                                                        FrameRange range,
+                                                        FrameSpan range,
                                                         const SampleFunctionOptions& options) {
     const SampleFunctionInfo& info = InfoOf(id);
     if (info.StereoOnly && s.Format.nChannels != 2) {
         return Refuse(std::string(info.Caption) + " needs a stereo sample.");
     }
-    range = ClampedRange(s, range);
+    range = ClampedSpan(s, range);
     SampleFunctionStep step;
     step.Id = id;
     step.Range = range;
     const double rate = SampleRateOf(s);
     if (const auto code = CodeOf(id)) {
-        step.Run = [code = *code](TSample& sample, FrameRange r) {
-            ApplyFunction(sample, code, r);
-        };
+        step.Run = [code = *code](TSample& sample, FrameSpan r) { ApplyFunction(sample, code, r); };
         step.SelfInverse = ExactlySelfInverse(id, s);
     }
     switch (id) {
     case Id::Tone:
-        step.Run = [tone = options.Tone](TSample& sample, FrameRange r) {
+        step.Run = [tone = options.Tone](TSample& sample, FrameSpan r) {
             WriteTone(sample, r, tone);
         };
         break;
     case Id::Volume:
-        step.Run = [gain = options.Gain](TSample& sample, FrameRange r) {
+        step.Run = [gain = options.Gain](TSample& sample, FrameSpan r) {
             ApplyGain(sample, r, gain);
         };
         break;
     case Id::FadeIn:
     case Id::FadeOut:
-        step.Run = [in = id == Id::FadeIn, law = options.Fade](TSample& sample, FrameRange r) {
+        step.Run = [in = id == Id::FadeIn, law = options.Fade](TSample& sample, FrameSpan r) {
             in ? FadeIn(sample, r, law) : FadeOut(sample, r, law);
         };
         break;
     case Id::Echo:
-        step.Run = [echo = options.Echo, rate](TSample& sample, FrameRange r) {
+        step.Run = [echo = options.Echo, rate](TSample& sample, FrameSpan r) {
             ApplyEcho(sample, r, echo, rate);
         };
         break;
@@ -165,9 +165,9 @@ std::optional<SampleFunctionStep> PrepareSampleFunction(const TSample& s, Sample
         if (frames <= 0) {
             return Refuse("The crossfade needs at least one frame.");
         }
-        const FrameRange loop = LoopFrames(s);
+        const FrameSpan loop = LoopFrames(s);
         step.Range = {loop.End - frames, loop.End};
-        step.Run = [frames](TSample& sample, FrameRange) { CrossfadeLoop(sample, frames); };
+        step.Run = [frames](TSample& sample, FrameSpan) { CrossfadeLoop(sample, frames); };
         break;
     }
     case Id::Resample: {
@@ -205,6 +205,31 @@ std::optional<SampleFunctionStep> PrepareSampleFunction(const TSample& s, Sample
         return Refuse("The selection holds no frames of the sample.");
     }
     return step;
+}
+
+std::unique_ptr<TEditCommand> MakeSampleFunctionCommand(SampleFunctionStep step,
+                                                        std::int32_t sampleIndex) {
+    switch (step.Way) {
+    case SampleFunctionStep::Kind::InPlace:
+        return std::make_unique<TRangeCommand>(
+            step.Name(), sampleIndex, step.Range.First, step.Range.End - 1,
+            [run = std::move(step.Run)](TSample& sample, std::int64_t first, std::int64_t last) {
+                run(sample, {first, last + 1});
+            },
+            step.SelfInverse);
+    case SampleFunctionStep::Kind::Replace:
+        return std::make_unique<TReplaceSampleCommand>(step.Name(), sampleIndex,
+                                                       std::move(step.Replacement));
+    case SampleFunctionStep::Kind::Loop:
+        break;
+    }
+    return std::make_unique<TSampleParamsCommand>(step.Name(), sampleIndex,
+                                                  [start = step.LoopStart, length = step.LoopLength,
+                                                   type = step.LoopType](SampleParams& params) {
+                                                      params.LoopStart = start;
+                                                      params.LoopLength = length;
+                                                      params.LoopType = type;
+                                                  });
 }
 
 std::unique_ptr<TSample> RunStepOn(TSample& s, SampleFunctionStep& step) {

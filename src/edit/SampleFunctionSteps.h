@@ -1,6 +1,7 @@
 #pragma once
 
-#include "model/FrameRange.h"
+#include "edit/EditCommand.h"
+#include "model/FrameSpan.h"
 #include "model/SampleConvert.h"
 #include "model/SampleEcho.h"
 #include "model/SampleGain.h"
@@ -81,8 +82,8 @@ struct SampleFunctionStep {
     Kind Way = Kind::InPlace;
     // InPlace: Run changes only the frames of Range; SelfInverse when running it twice gives
     // back every value exactly (nothing need be kept to take it back).
-    FrameRange Range;
-    std::function<void(TSample& sample, FrameRange range)> Run;
+    FrameSpan Range;
+    std::function<void(TSample& sample, FrameSpan range)> Run;
     bool SelfInverse = false;
     // Replace: the whole new sample (another length, depth, rate or channel count).
     std::unique_ptr<TSample> Replacement;
@@ -99,8 +100,14 @@ struct SampleFunctionStep {
 // loop for a loop tool, a failed resampling). Whole-sample functions (resample, depth and
 // channel conversion, trimming) ignore the range and compute their result here.
 std::optional<SampleFunctionStep> PrepareSampleFunction(const TSample& s, SampleFunctionId id,
-                                                        FrameRange range,
+                                                        FrameSpan range,
                                                         const SampleFunctionOptions& options);
+
+// The step as one undoable edit of sample sampleIndex of an instrument: an in-place step
+// keeps the old values of its range (nothing when it is its own exact inverse), a replacement
+// the sample it replaced, a loop step the settings before it.
+std::unique_ptr<TEditCommand> MakeSampleFunctionCommand(SampleFunctionStep step,
+                                                        std::int32_t sampleIndex);
 
 // Makes the step on a sample that no player reads (a preview copy): an in-place step or a
 // loop changes it; a replacement is handed over for the caller to put in its place.

@@ -13,8 +13,8 @@ std::int64_t EchoDelayFrames(const EchoParams& echo, double rate) {
     return frames >= 1 ? static_cast<std::int64_t>(std::min(frames, 9.0e18)) : 1;
 }
 
-void ApplyEcho(TSample& s, FrameRange range, const EchoParams& echo, double rate) {
-    range = ClampedRange(s, range);
+void ApplyEcho(TSample& s, FrameSpan range, const EchoParams& echo, double rate) {
+    range = ClampedSpan(s, range);
     const std::int64_t delay = EchoDelayFrames(echo, rate);
     if (delay >= range.Count()) {
         return; // the first repeat would fall after the range

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/FrameRange.h"
+#include "model/FrameSpan.h"
 
 namespace sonlet {
 
@@ -19,6 +19,6 @@ std::int64_t EchoDelayFrames(const EchoParams& echo, double rate);
 // Adds the echo of the range's frames to the range itself, saturating. The echo stays inside
 // the range: what would sound after its last frame is dropped, and nothing from outside the
 // range is echoed.
-void ApplyEcho(TSample& s, FrameRange range, const EchoParams& echo, double rate);
+void ApplyEcho(TSample& s, FrameSpan range, const EchoParams& echo, double rate);
 
 } // namespace sonlet

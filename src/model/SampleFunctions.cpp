@@ -314,7 +314,7 @@ void Run(TSample& s, std::int32_t code, Frames frames) {
     }
     if (code == FunctionFadeIn || code == FunctionFadeOut) {
         const std::int64_t end = frames.last >= s.NumFrames ? s.NumFrames : frames.last + 1;
-        const FrameRange range = ClampedRange(s, {frames.first, end});
+        const FrameSpan range = ClampedSpan(s, {frames.first, end});
         code == FunctionFadeIn ? FadeIn(s, range) : FadeOut(s, range);
         return;
     }
@@ -335,8 +335,8 @@ void Run(TSample& s, std::int32_t code, Frames frames) {
 
 void TSample::ApplyFunction(std::int32_t code) { Run(*this, code, {SelStart, SelEnd}); }
 
-void ApplyFunction(TSample& s, std::int32_t code, FrameRange range) {
-    range = ClampedRange(s, range);
+void ApplyFunction(TSample& s, std::int32_t code, FrameSpan range) {
+    range = ClampedSpan(s, range);
     if (!range.Empty()) {
         Run(s, code, {range.First, range.End - 1});
     }

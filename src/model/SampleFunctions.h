@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/FrameRange.h"
+#include "model/FrameSpan.h"
 #include "model/Sample.h"
 
 #include <cstdint>
@@ -9,6 +9,6 @@ namespace sonlet {
 
 // Runs a SampleFunction code over frames of range (cut to the sample), as
 // TSample::ApplyFunction runs it over the selection, and tells the sample what changed.
-void ApplyFunction(TSample& s, std::int32_t code, FrameRange range);
+void ApplyFunction(TSample& s, std::int32_t code, FrameSpan range);
 
 } // namespace sonlet

@@ -21,8 +21,8 @@ double GainAt(const GainRamp& ramp, std::int64_t k, std::int64_t n) {
                                   : ramp.End + (ramp.Start - ramp.End) * std::cos(quarter);
 }
 
-void ApplyGain(TSample& s, FrameRange range, const GainRamp& ramp) {
-    range = ClampedRange(s, range);
+void ApplyGain(TSample& s, FrameSpan range, const GainRamp& ramp) {
+    range = ClampedSpan(s, range);
     const auto channels = static_cast<std::size_t>(s.Format.nChannels);
     const std::int64_t n = range.Count();
     const bool constant = ramp.Start == ramp.End;
@@ -38,10 +38,10 @@ void ApplyGain(TSample& s, FrameRange range, const GainRamp& ramp) {
     s.ValuesChanged(range.First, range.End);
 }
 
-void FadeIn(TSample& s, FrameRange range, FadeLaw law) { ApplyGain(s, range, {0.0, 1.0, law}); }
-void FadeOut(TSample& s, FrameRange range, FadeLaw law) { ApplyGain(s, range, {1.0, 0.0, law}); }
+void FadeIn(TSample& s, FrameSpan range, FadeLaw law) { ApplyGain(s, range, {0.0, 1.0, law}); }
+void FadeOut(TSample& s, FrameSpan range, FadeLaw law) { ApplyGain(s, range, {1.0, 0.0, law}); }
 
-std::int32_t PeakOf(const TSample& s, FrameRange range) {
+std::int32_t PeakOf(const TSample& s, FrameSpan range) {
     std::int32_t peak = 0;
     values::WithValues(s, range, [&](auto values) {
         for (const auto v : values) {

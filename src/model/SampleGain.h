@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/FrameRange.h"
+#include "model/FrameSpan.h"
 
 #include <cstdint>
 
@@ -23,12 +23,12 @@ double DecibelsToGain(double db);
 double GainAt(const GainRamp& ramp, std::int64_t k, std::int64_t n);
 
 // Scales every channel of the range's frames by the ramp, rounded and saturated.
-void ApplyGain(TSample& s, FrameRange range, const GainRamp& ramp);
+void ApplyGain(TSample& s, FrameSpan range, const GainRamp& ramp);
 // From silence at the first frame to the values as they are at the last, and back.
-void FadeIn(TSample& s, FrameRange range, FadeLaw law = FadeLaw::Linear);
-void FadeOut(TSample& s, FrameRange range, FadeLaw law = FadeLaw::Linear);
+void FadeIn(TSample& s, FrameSpan range, FadeLaw law = FadeLaw::Linear);
+void FadeOut(TSample& s, FrameSpan range, FadeLaw law = FadeLaw::Linear);
 
 // The largest magnitude of the range's values on the 16-bit scale.
-std::int32_t PeakOf(const TSample& s, FrameRange range);
+std::int32_t PeakOf(const TSample& s, FrameSpan range);
 
 } // namespace sonlet

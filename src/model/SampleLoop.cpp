@@ -26,15 +26,15 @@ bool Matches(Crossing found, Crossing way) {
 
 } // namespace
 
-FrameRange LoopFrames(const TSample& s) {
+FrameSpan LoopFrames(const TSample& s) {
     if (s.LoopType == LoopNone || s.LoopLength <= 0 || s.LoopStart < 0) {
         return {};
     }
-    return ClampedRange(s, {s.LoopStart, s.LoopStart + s.LoopLength});
+    return ClampedSpan(s, {s.LoopStart, s.LoopStart + s.LoopLength});
 }
 
-bool SetLoopToRange(TSample& s, FrameRange range) {
-    range = ClampedRange(s, range);
+bool SetLoopToRange(TSample& s, FrameSpan range) {
+    range = ClampedSpan(s, range);
     if (range.Empty()) {
         return false;
     }
@@ -48,7 +48,7 @@ bool SetLoopToRange(TSample& s, FrameRange range) {
 }
 
 std::unique_ptr<TSample> TrimmedAfterLoop(const TSample& s) {
-    const FrameRange loop = LoopFrames(s);
+    const FrameSpan loop = LoopFrames(s);
     if (loop.Empty() || loop.End >= s.NumFrames) {
         return nullptr;
     }
@@ -67,18 +67,18 @@ std::unique_ptr<TSample> TrimmedAfterLoop(const TSample& s) {
 }
 
 std::int64_t MaxCrossfadeFrames(const TSample& s) {
-    const FrameRange loop = LoopFrames(s);
+    const FrameSpan loop = LoopFrames(s);
     return std::min(loop.Count(), loop.First);
 }
 
-FrameRange CrossfadeLoop(TSample& s, std::int64_t frames) {
-    const FrameRange loop = LoopFrames(s);
+FrameSpan CrossfadeLoop(TSample& s, std::int64_t frames) {
+    const FrameSpan loop = LoopFrames(s);
     const std::int64_t n = std::min(frames, MaxCrossfadeFrames(s));
     if (n <= 0) {
         return {};
     }
     const std::int64_t channels = s.Format.nChannels;
-    const FrameRange changed{loop.End - n, loop.End};
+    const FrameSpan changed{loop.End - n, loop.End};
     // The faded frames lie inside the loop and the frames faded in from lie before it, so
     // they never overlap, whatever n is.
     for (std::int64_t k = 0; k < n; ++k) {

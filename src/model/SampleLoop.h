@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/FrameRange.h"
+#include "model/FrameSpan.h"
 
 #include <cstdint>
 #include <memory>
@@ -8,11 +8,11 @@
 namespace sonlet {
 
 // The loop's frames (empty when the sample has no loop), cut to the sample.
-FrameRange LoopFrames(const TSample& s);
+FrameSpan LoopFrames(const TSample& s);
 
 // A forward loop over the range (a ping-pong loop stays ping-pong); false, with nothing
 // changed, for an empty range.
-bool SetLoopToRange(TSample& s, FrameRange range);
+bool SetLoopToRange(TSample& s, FrameSpan range);
 
 // The sample without the frames after its loop end; null when it has no loop or nothing
 // follows the loop.
@@ -25,7 +25,7 @@ std::int64_t MaxCrossfadeFrames(const TSample& s);
 // Fades the last `frames` frames of the loop into the frames just before the loop start,
 // linearly, so the loop end leads into the loop start as the frames before the start do:
 // the wrap makes no step. frames is cut to MaxCrossfadeFrames; returns the frames changed.
-FrameRange CrossfadeLoop(TSample& s, std::int64_t frames);
+FrameSpan CrossfadeLoop(TSample& s, std::int64_t frames);
 
 // Which way the waveform (all channels summed) passes zero from frame f - 1 to frame f.
 enum class Crossing : std::uint8_t { None, Rising, Falling, Any };

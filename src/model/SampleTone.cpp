@@ -43,8 +43,8 @@ std::int32_t ToneValue(const ToneParams& tone, std::int64_t k) {
     return static_cast<std::int32_t>(w * amplitude);
 }
 
-void WriteTone(TSample& s, FrameRange range, const ToneParams& tone) {
-    range = ClampedRange(s, range);
+void WriteTone(TSample& s, FrameSpan range, const ToneParams& tone) {
+    range = ClampedSpan(s, range);
     const auto channels = static_cast<std::size_t>(s.Format.nChannels);
     values::WithValues(s, range, [&](auto values) {
         for (std::int64_t k = 0; k < range.Count(); ++k) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "model/FrameRange.h"
+#include "model/FrameSpan.h"
 
 #include <cstdint>
 
@@ -25,6 +25,6 @@ double FrequencyOf(double framesPerRadian, double rate);
 // The tone's value at frame k of the range.
 std::int32_t ToneValue(const ToneParams& tone, std::int64_t k);
 
-void WriteTone(TSample& s, FrameRange range, const ToneParams& tone);
+void WriteTone(TSample& s, FrameSpan range, const ToneParams& tone);
 
 } // namespace sonlet

@@ -2,7 +2,7 @@
 
 // Helpers of the sample functions: the stored values of a sample as a span of either depth,
 // read on the common 16-bit scale and stored back rounded and saturated.
-#include "model/FrameRange.h"
+#include "model/FrameSpan.h"
 #include "model/Sample.h"
 
 #include <cstdint>
@@ -51,9 +51,9 @@ inline void StoreTruncated(std::int16_t& stored, std::int32_t value) { stored = 
 inline void StoreTruncated(std::uint8_t& stored, std::int32_t value) { stored = Stored8(value); }
 
 // Calls f with the span of the stored values of the frames of range (whole frames only).
-template <typename F> void WithValues(TSample& s, FrameRange range, F&& f) {
+template <typename F> void WithValues(TSample& s, FrameSpan range, F&& f) {
     const std::int64_t channels = s.Format.nChannels;
-    range = ClampedRange(s, range);
+    range = ClampedSpan(s, range);
     if (channels <= 0 || range.Empty()) {
         return;
     }
@@ -66,7 +66,7 @@ template <typename F> void WithValues(TSample& s, FrameRange range, F&& f) {
     }
 }
 
-template <typename F> void WithValues(const TSample& s, FrameRange range, F&& f) {
+template <typename F> void WithValues(const TSample& s, FrameSpan range, F&& f) {
     WithValues(const_cast<TSample&>(s), range, [&](auto values) {
         using T = typename decltype(values)::element_type;
         f(std::span<const T>(values));

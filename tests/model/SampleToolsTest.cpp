@@ -65,7 +65,7 @@ TEST(SampleTools, GainsAndFadesFollowTheirFormulasAndSaturate) {
          "-6 dB",
          [](double) { return 0.501187233627; }},
     };
-    const FrameRange range{100, 900};
+    const FrameSpan range{100, 900};
     for (int bytes : {1, 2}) {
         for (int channels : {1, 2}) {
             for (const Case& c : cases) {
@@ -297,8 +297,8 @@ TEST(SampleTools, LoopToolsLeaveASeamlessLoop) {
 
     EXPECT_EQ(MaxCrossfadeFrames(s), 400); // the frames before the loop start
     const auto before = Values(s);
-    const FrameRange faded = CrossfadeLoop(s, 5000);
-    EXPECT_EQ(faded, (FrameRange{401, 801}));
+    const FrameSpan faded = CrossfadeLoop(s, 5000);
+    EXPECT_EQ(faded, (FrameSpan{401, 801}));
     for (int ch = 0; ch < 2; ++ch) {
         // The wrap from the loop end to its start steps as the frames before the start do.
         EXPECT_EQ(s.GetValue(800 * 2 + ch), before[399 * 2 + ch]);

@@ -60,10 +60,12 @@ TEST(SampleFunctionSteps, EveryFunctionIsOneStepThatUndoesExactly) {
                 const Snapshot before = Take(s);
                 auto step = PrepareSampleFunction(s, info.Id, SelectionOrAll(s), options);
                 if (!step) {
-                    const bool refusable = (info.StereoOnly && channels == 1) ||
-                                           (info.Id == SampleFunctionId::To8Bit && bytes == 1) ||
-                                           (info.Id == SampleFunctionId::To16Bit && bytes == 2) ||
-                                           (info.Id == SampleFunctionId::ToStereo && channels == 2);
+                    const bool refusable =
+                        (info.StereoOnly && channels == 1) ||
+                        (info.Id == SampleFunctionId::To8Bit && bytes == 1) ||
+                        (info.Id == SampleFunctionId::To16Bit && bytes == 2) ||
+                        (info.Id == SampleFunctionId::ToStereo && channels == 2) ||
+                        (info.Id == SampleFunctionId::Resample && !CanResample());
                     EXPECT_TRUE(refusable) << info.CliName;
                     continue;
                 }

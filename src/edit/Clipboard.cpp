@@ -51,7 +51,7 @@ PastePlace PlaceOf(const TSample& s) {
 }
 
 bool IsSelfInverse(std::int32_t code) {
-    return code == FunctionReverse || code == FunctionSwapChannels || code == FunctionInvert;
+    return code == FunctionReverse || code == FunctionSwapChannels || code == FunctionSignFlip;
 }
 
 } // namespace

@@ -44,7 +44,8 @@ inline std::int16_t Stored16(std::int32_t value) {
 
 enum LoopKind : std::uint8_t { LoopNone = 0, LoopForward = 1, LoopPingpong = 2 };
 
-// The codes ApplyFunction takes, one per item of the Function menu.
+// The codes ApplyFunction takes: the Function menu's items that change values in place and
+// need no parameters. Echo and Volume take theirs elsewhere and change nothing here.
 enum SampleFunction : std::int32_t {
     FunctionNoise = 0,
     FunctionSilence = 1,
@@ -58,6 +59,11 @@ enum SampleFunction : std::int32_t {
     FunctionSwapChannels = 9,
     FunctionVolume = 10,
     FunctionFlipByZero = 11,
+    // The conversion between signed and unsigned data: the top bit of every value flipped.
+    FunctionSignFlip = 12,
+    FunctionCopyLeftToRight = 13,
+    FunctionCopyRightToLeft = 14,
+    FunctionRemoveDc = 15,
 };
 
 // One sample of an instrument: values in blocks (8-bit unsigned with 128 as silence, or
@@ -169,6 +175,7 @@ public:
     bool WriteXiData(FileHandle& file) const;
 
     // Runs one of the Function menu's operations (SampleFunction) over the selection.
+    // (SampleFunctions.h has the same over any range of frames.)
     void ApplyFunction(std::int32_t code);
 };
 

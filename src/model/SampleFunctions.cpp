@@ -1,4 +1,8 @@
+#include "model/SampleFunctions.h"
+
 #include "model/Sample.h"
+#include "model/SampleGain.h"
+#include "model/SampleValues.h"
 
 #include <algorithm>
 #include <array>
@@ -111,20 +115,28 @@ struct IndexRange {
     bool Empty() const { return end <= first; }
 };
 
-IndexRange SelectedIndices(const TSample& s, std::int64_t channels) {
-    if (s.SelStart >= s.NumSamples || s.SelEnd < s.SelStart) {
+// Frames first..last inclusive, as the marks give them: last may lie past the data.
+struct Frames {
+    std::int64_t first = 0;
+    std::int64_t last = -1;
+};
+
+IndexRange SelectedIndices(const TSample& s, Frames frames, std::int64_t channels) {
+    if (frames.first >= s.NumSamples || frames.last < frames.first) {
         return {};
     }
-    const std::int64_t first = s.SelStart * channels;
+    const std::int64_t first = frames.first * channels;
     const std::int64_t framesHeld = (s.NumSamples + channels - 1) / channels;
-    const std::int64_t end =
-        s.SelEnd >= framesHeld ? s.NumSamples : std::min((s.SelEnd + 1) * channels, s.NumSamples);
+    const std::int64_t end = frames.last >= framesHeld
+                                 ? s.NumSamples
+                                 : std::min((frames.last + 1) * channels, s.NumSamples);
     return {first, end};
 }
 
 template <typename T>
-void RunOnValues(TSample& s, std::span<T> all, std::int32_t code, std::int64_t channels) {
-    const IndexRange range = SelectedIndices(s, channels);
+void RunOnValues(TSample& s, std::span<T> all, std::int32_t code, Frames frames,
+                 std::int64_t channels) {
+    const IndexRange range = SelectedIndices(s, frames, channels);
     if (range.Empty()) {
         return;
     }
@@ -153,11 +165,12 @@ void RunOnValues(TSample& s, std::span<T> all, std::int32_t code, std::int64_t c
         break;
     }
     case FunctionInvert:
+        MapValues(values, [](std::int32_t v) { return std::min(-v, 32767); });
+        break;
+    case FunctionSignFlip:
         MapValues(values, [](std::int32_t v) { return v - 32768; });
         break;
-    case FunctionNormalize:
-    case FunctionFadeIn:
-    case FunctionFadeOut: {
+    case FunctionNormalize: {
         const std::int32_t peak = Peak(std::span<const T>(values));
         if (peak >= 1) {
             MapValues(values, [peak](std::int32_t v) { return v * 32767 / peak; });
@@ -174,11 +187,12 @@ void RunOnValues(TSample& s, std::span<T> all, std::int32_t code, std::int64_t c
 
 // Frames are exchanged pairwise from both ends of the selection. A frame partly or wholly
 // past the end of the data reads as silence and takes no value, as SwapValues behaves.
-template <typename T> void ReverseSelection(TSample& s, std::span<T> all, std::int64_t channels) {
+template <typename T>
+void ReverseSelection(TSample& s, std::span<T> all, Frames frames, std::int64_t channels) {
     // span + 1 frames are selected; a mark set near the largest frame number must not
     // overflow that count.
-    const std::int64_t span = s.SelEnd - s.SelStart;
-    if (span < 1 || s.SelStart >= s.NumSamples) {
+    const std::int64_t span = frames.last - frames.first;
+    if (span < 1 || frames.first >= s.NumSamples) {
         return;
     }
     const std::int64_t pairs = span / 2 + (span & 1);
@@ -188,10 +202,10 @@ template <typename T> void ReverseSelection(TSample& s, std::span<T> all, std::i
 
     // Pairs whose far frame lies wholly outside the data: the near frame becomes silent.
     std::int64_t k = 0;
-    if (s.SelEnd >= framesHeld) {
-        const std::int64_t outside = std::min(pairs, s.SelEnd - framesHeld + 1);
-        const std::int64_t from = s.SelStart * channels;
-        const std::int64_t nearEnd = std::min(s.SelStart + outside, framesHeld);
+    if (frames.last >= framesHeld) {
+        const std::int64_t outside = std::min(pairs, frames.last - framesHeld + 1);
+        const std::int64_t from = frames.first * channels;
+        const std::int64_t nearEnd = std::min(frames.first + outside, framesHeld);
         const std::int64_t to = std::min(nearEnd * channels, s.NumSamples);
         if (to > from) {
             std::fill(all.begin() + from, all.begin() + to, silence);
@@ -199,22 +213,22 @@ template <typename T> void ReverseSelection(TSample& s, std::span<T> all, std::i
         k = outside;
     }
     // A far frame that is only partly held goes value by value.
-    for (; k < pairs && s.SelEnd - k >= fullFrames; ++k) {
+    for (; k < pairs && frames.last - k >= fullFrames; ++k) {
         for (std::int64_t ch = 0; ch < channels; ++ch) {
-            s.SwapValues((s.SelStart + k) * channels + ch, (s.SelEnd - k) * channels + ch);
+            s.SwapValues((frames.first + k) * channels + ch, (frames.last - k) * channels + ch);
         }
     }
     if (k < pairs) {
-        const std::int64_t lo = s.SelStart + k;
-        const std::int64_t hi = s.SelEnd - k;
+        const std::int64_t lo = frames.first + k;
+        const std::int64_t hi = frames.last - k;
         ReverseFrames(all.subspan(static_cast<std::size_t>(lo * channels),
                                   static_cast<std::size_t>((hi - lo + 1) * channels)),
                       static_cast<std::size_t>(channels));
     }
 }
 
-template <typename T> void SwapChannels(TSample& s, std::span<T> all) {
-    const IndexRange range = SelectedIndices(s, 2);
+template <typename T> void SwapChannels(TSample& s, std::span<T> all, Frames frames) {
+    const IndexRange range = SelectedIndices(s, frames, 2);
     if (range.Empty()) {
         return;
     }
@@ -227,36 +241,104 @@ template <typename T> void SwapChannels(TSample& s, std::span<T> all) {
     }
 }
 
-template <typename T> void Apply(TSample& s, std::span<T> all, std::int32_t code) {
+// One channel of a stereo range becomes a copy of the other.
+template <typename T> void CopyChannel(std::span<T> all, IndexRange range, std::size_t from) {
+    for (auto i = static_cast<std::size_t>(range.first);
+         i + 1 < static_cast<std::size_t>(range.end); i += 2) {
+        all[i + 1 - from] = all[i + from];
+    }
+}
+
+// Subtracts each channel's mean over the range, rounded and saturated.
+template <typename T> void RemoveDc(std::span<T> values, std::size_t channels) {
+    if (values.size() < channels) {
+        return;
+    }
+    const std::size_t frames = values.size() / channels;
+    for (std::size_t c = 0; c < channels; ++c) {
+        double sum = 0;
+        for (std::size_t f = 0; f < frames; ++f) {
+            sum += values::Read(values[f * channels + c]);
+        }
+        const double mean = sum / static_cast<double>(frames);
+        for (std::size_t f = 0; f < frames; ++f) {
+            T& v = values[f * channels + c];
+            values::Store(v, values::Read(v) - mean);
+        }
+    }
+}
+
+template <typename T> void Apply(TSample& s, std::span<T> all, std::int32_t code, Frames frames) {
     const std::int64_t channels = s.Format.nChannels;
     if (channels == 0) {
         return;
     }
     switch (code) {
     case FunctionReverse:
-        ReverseSelection(s, all, channels);
+        ReverseSelection(s, all, frames, channels);
         break;
     case FunctionSwapChannels:
         if (channels == 2) {
-            SwapChannels(s, all);
+            SwapChannels(s, all, frames);
         }
         break;
-    default:
-        RunOnValues(s, all, code, channels);
+    case FunctionCopyLeftToRight:
+    case FunctionCopyRightToLeft:
+        if (channels == 2) {
+            CopyChannel(all, SelectedIndices(s, frames, 2),
+                        code == FunctionCopyLeftToRight ? 0 : 1);
+        }
         break;
+    case FunctionRemoveDc: {
+        const IndexRange range = SelectedIndices(s, frames, channels);
+        const std::int64_t whole = range.first + (range.end - range.first) / channels * channels;
+        if (whole > range.first) {
+            RemoveDc(all.subspan(static_cast<std::size_t>(range.first),
+                                 static_cast<std::size_t>(whole - range.first)),
+                     static_cast<std::size_t>(channels));
+        }
+        break;
+    }
+    case FunctionFadeIn:
+    case FunctionFadeOut:
+        break; // ranged only, below
+    default:
+        RunOnValues(s, all, code, frames, channels);
+        break;
+    }
+}
+
+void Run(TSample& s, std::int32_t code, Frames frames) {
+    if (s.NumSamples <= 0) {
+        return;
+    }
+    if (code == FunctionFadeIn || code == FunctionFadeOut) {
+        const std::int64_t end = frames.last >= s.NumFrames ? s.NumFrames : frames.last + 1;
+        const FrameSpan range = ClampedSpan(s, {frames.first, end});
+        code == FunctionFadeIn ? FadeIn(s, range) : FadeOut(s, range);
+        return;
+    }
+    if (s.BytesPerSample == 1) {
+        Apply(s, s.Data8.Values(), code, frames);
+    } else {
+        Apply(s, s.Data16.Values(), code, frames);
+    }
+    // The partly held frame a last mark past the data may reach counts as changed too.
+    const std::int64_t end =
+        std::min(frames.last, (s.NumSamples - 1) / std::max<std::int64_t>(s.Format.nChannels, 1));
+    if (end >= frames.first) {
+        s.ValuesChanged(frames.first, end + 1);
     }
 }
 
 } // namespace
 
-void TSample::ApplyFunction(std::int32_t code) {
-    if (NumSamples <= 0) {
-        return;
-    }
-    if (BytesPerSample == 1) {
-        Apply(*this, Data8.Values(), code);
-    } else {
-        Apply(*this, Data16.Values(), code);
+void TSample::ApplyFunction(std::int32_t code) { Run(*this, code, {SelStart, SelEnd}); }
+
+void ApplyFunction(TSample& s, std::int32_t code, FrameSpan range) {
+    range = ClampedSpan(s, range);
+    if (!range.Empty()) {
+        Run(s, code, {range.First, range.End - 1});
     }
 }
 

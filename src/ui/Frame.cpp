@@ -51,6 +51,7 @@ bool FocusFromUser(Qt::FocusReason reason) {
 } // namespace
 
 TfrSonlet::TfrSonlet(QWidget* parent) : QWidget(parent) {
+    PreviewInstrument.InitNew();
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);

@@ -4,6 +4,7 @@
 #include "edit/EditCommand.h"
 #include "edit/History.h"
 #include "edit/ParamCommands.h"
+#include "edit/SampleFunctionSteps.h"
 #include "model/Instrument.h"
 #include "playback/VoiceTable.h"
 #include "ui/FrameCommands.h"
@@ -41,6 +42,7 @@ class QToolButton;
 namespace sonlet {
 
 class TEnvelopePanel;
+class TFunctionDialog;
 class TWavePlayer;
 
 // The status bar panels the frame writes through SetStatus.
@@ -281,7 +283,6 @@ public:
     QAction* mniInvert = nullptr;
     QAction* mniFlipByZero = nullptr;
     QAction* mniReverse = nullptr;
-    // Built but never shown (hidden items take no shortcut and no click).
     QAction* mniSwapChannels = nullptr;
     QAction* mniCopyLeftToRight = nullptr;
     QAction* mniCopyRightToLeft = nullptr;
@@ -358,12 +359,31 @@ public:
     void mniSelectAllClick();
     void tbSampleCopyClick();
     void tbSamplePasteClick();
-    // Reserved for stereo work that does not exist yet.
-    void mniCopyLeftToRightClick() {}
-    void mniCopyRightToLeftClick() {}
+    void mniCopyLeftToRightClick() { RunSampleFunction(SampleFunctionId::CopyLeftToRight); }
+    void mniCopyRightToLeftClick() { RunSampleFunction(SampleFunctionId::CopyRightToLeft); }
 
-    // Runs a sample function (SampleFunction code) on the current sample's selection.
-    void ApplySampleFunction(std::int32_t code);
+    // ---- sample functions (FrameFunctions.cpp) ----
+    // One function on the current sample's selection (the whole sample without one), as one
+    // step; false, after a message, when it cannot run there.
+    bool RunSampleFunction(SampleFunctionId id, const SampleFunctionOptions& options = {});
+    // Plays the current sample as the function would leave it; the sample stays as it is.
+    void PreviewSampleFunction(SampleFunctionId id, const SampleFunctionOptions& options);
+    void StopPreview();
+    // Runs a function's dialog (taking it over) with its preview; true when the step was made.
+    bool RunFunctionDialog(SampleFunctionId id, TFunctionDialog* dialog);
+    // Greys the stereo items for a mono sample.
+    void UpdateFunctionItems();
+    void BuildFunctionItems();
+    void mniResampleClick();
+    void mniCrossfadeLoopClick();
+    QAction* mniSignFlip = nullptr;
+    QMenu* mniToMono = nullptr;
+    QAction* mniSnapToZero = nullptr;
+    // sonlet.ini, where the dialogs keep their values; empty keeps nothing.
+    QString SettingsPath;
+    // What a dialog's Preview plays: a copy of the current sample, edited.
+    TInstrument PreviewInstrument;
+    InstrumentSlot PreviewSlot{&PreviewInstrument};
     // Note 60 + offset through the frame's slot, when the frame has a player.
     void PlayNote(std::int32_t offset);
     // Releases every held note of the frame's slot (Play and its semitone items), when the

@@ -146,26 +146,28 @@ void TfrSonlet::BuildCommands() {
     mniSin = item(mniFunction, "Tone...", &TfrSonlet::mniSinClick);
     mniFunction->addSeparator();
     mniInvert = item(mniFunction, "Invert", &TfrSonlet::mniInvertClick);
+    mniSignFlip = mniFunction->addAction("Convert signed/unsigned");
+    connect(mniSignFlip, &QAction::triggered, this,
+            [this] { RunSampleFunction(SampleFunctionId::SignFlip); });
     mniFlipByZero = item(mniFunction, "Flip by zero", &TfrSonlet::mniFlipByZeroClick);
     mniReverse = item(mniFunction, "Reverse", &TfrSonlet::mniReverseClick);
-    const QList<QAction*> hiddenFunctions{
-        mniFunction->addSeparator(),
-        mniSwapChannels = item(mniFunction, "Swap channels", &TfrSonlet::mniSwapChannelsClick),
-        mniCopyLeftToRight =
-            item(mniFunction, "Copy left to right", &TfrSonlet::mniCopyLeftToRightClick),
-        mniCopyRightToLeft =
-            item(mniFunction, "Copy right to left", &TfrSonlet::mniCopyRightToLeftClick),
-        mniFunction->addSeparator(),
-        mniVolume = item(mniFunction, "Volume...", &TfrSonlet::mniVolumeClick),
-        mniNormalize = item(mniFunction, "Normalize", &TfrSonlet::mniNormalizeClick),
-        mniFadeIn = item(mniFunction, "Fade in", &TfrSonlet::mniFadeInClick),
-        mniFadeOut = item(mniFunction, "Fade out", &TfrSonlet::mniFadeOutClick),
-        mniFunction->addSeparator(),
-        mniEcho = item(mniFunction, "Echo...", &TfrSonlet::mniEchoClick),
-    };
-    for (QAction* hidden : hiddenFunctions) {
-        hidden->setVisible(false);
-    }
+    mniFunction->addSeparator();
+    mniSwapChannels = item(mniFunction, "Swap channels", &TfrSonlet::mniSwapChannelsClick);
+    mniCopyLeftToRight =
+        item(mniFunction, "Copy left to right", &TfrSonlet::mniCopyLeftToRightClick);
+    mniCopyRightToLeft =
+        item(mniFunction, "Copy right to left", &TfrSonlet::mniCopyRightToLeftClick);
+    mniFunction->addSeparator();
+    mniVolume = item(mniFunction, "Volume...", &TfrSonlet::mniVolumeClick);
+    mniNormalize = item(mniFunction, "Normalize", &TfrSonlet::mniNormalizeClick);
+    mniFadeIn = item(mniFunction, "Fade in", &TfrSonlet::mniFadeInClick);
+    mniFadeOut = item(mniFunction, "Fade out", &TfrSonlet::mniFadeOutClick);
+    mniFunction->addSeparator();
+    mniEcho = item(mniFunction, "Echo...", &TfrSonlet::mniEchoClick);
+    BuildFunctionItems();
+    mniSnapToZero = mniView->addAction("Snap to zero crossings");
+    mniSnapToZero->setCheckable(true);
+    connect(mniSnapToZero, &QAction::toggled, this, [this](bool on) { drag_.SnapToZero = on; });
 
     mniAudio = MainMenu->addMenu("Audio");
     mniPlay = mniAudio->addMenu("Play");
@@ -293,19 +295,13 @@ void TfrSonlet::mniZoomInClick() { ZoomIn(); }
 void TfrSonlet::mniZoomOutClick() { ZoomOut(); }
 void TfrSonlet::mniOriginalZoomClick() { ResetZoom(); }
 
-void TfrSonlet::mniFillRandomClick() { ApplySampleFunction(FunctionNoise); }
-void TfrSonlet::mniSilenceClick() { ApplySampleFunction(FunctionSilence); }
-void TfrSonlet::mniSinClick() { ApplySampleFunction(FunctionTone); }
-void TfrSonlet::mniInvertClick() { ApplySampleFunction(FunctionInvert); }
-void TfrSonlet::mniFlipByZeroClick() { ApplySampleFunction(FunctionFlipByZero); }
-void TfrSonlet::mniReverseClick() { ApplySampleFunction(FunctionReverse); }
-
-void TfrSonlet::mniSwapChannelsClick() { ApplySampleFunction(FunctionSwapChannels); }
-void TfrSonlet::mniVolumeClick() { ApplySampleFunction(FunctionVolume); }
-void TfrSonlet::mniNormalizeClick() { ApplySampleFunction(FunctionNormalize); }
-void TfrSonlet::mniFadeInClick() { ApplySampleFunction(FunctionFadeIn); }
-void TfrSonlet::mniFadeOutClick() { ApplySampleFunction(FunctionFadeOut); }
-void TfrSonlet::mniEchoClick() { ApplySampleFunction(FunctionEcho); }
+void TfrSonlet::mniFillRandomClick() { RunSampleFunction(SampleFunctionId::Noise); }
+void TfrSonlet::mniSilenceClick() { RunSampleFunction(SampleFunctionId::Silence); }
+void TfrSonlet::mniInvertClick() { RunSampleFunction(SampleFunctionId::Invert); }
+void TfrSonlet::mniFlipByZeroClick() { RunSampleFunction(SampleFunctionId::FlipByZero); }
+void TfrSonlet::mniReverseClick() { RunSampleFunction(SampleFunctionId::Reverse); }
+void TfrSonlet::mniSwapChannelsClick() { RunSampleFunction(SampleFunctionId::SwapChannels); }
+void TfrSonlet::mniNormalizeClick() { RunSampleFunction(SampleFunctionId::Normalize); }
 
 void TfrSonlet::mniPlayClick() { PlayNote(0); }
 void TfrSonlet::mniStopClick() { StopNote(); }
@@ -332,14 +328,6 @@ void TfrSonlet::tbLoopClick() {
 }
 
 void TfrSonlet::ToolButton21Click() { mniChannelsClick(); }
-
-void TfrSonlet::ApplySampleFunction(std::int32_t code) {
-    TInstrument* inst = Instrument();
-    if (inst == nullptr) {
-        return;
-    }
-    Perform(MakeSampleFunction(*inst, inst->CurrentIndex, code, SampleFunctionName(code)));
-}
 
 void TfrSonlet::PlayNote(std::int32_t offset) {
     if (Player != nullptr) {

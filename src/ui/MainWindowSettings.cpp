@@ -64,6 +64,7 @@ QString TfrmMain::SettingsFile() const {
 }
 
 void TfrmMain::LoadSettings() {
+    Sonlet->SettingsPath = SettingsFile();
     QSettings ini(SettingsFile(), QSettings::IniFormat);
     ini.beginGroup("Form");
     const QRect outer = frameGeometry();

@@ -176,7 +176,8 @@ TEST_F(Cli, BadArgumentsPrintTheUsageAndExitTwo) {
         {"convert", xi, dir.File("out.wav")},
         {"convert", xi, dir.File("out.xi"), "--name"},
         {"apply", xi, dir.File("out.xi")},
-        {"apply", xi, dir.File("out.xi"), "--function", "echo"},
+        {"apply", xi, dir.File("out.xi"), "--function", "volume", "--gain", "2000"},
+        {"apply", xi, dir.File("out.xi"), "--function", "resample"},
         {"apply", xi, dir.File("out.xi"), "--function", "reverse", "--range", "5"},
         {"apply", xi, dir.File("out.xi"), "--function", "reverse", "--range", "a:9"},
         {"export", xi, dir.File("out.wav"), "--sample", "one"},
@@ -289,6 +290,47 @@ TEST_F(Cli, ApplyRunsOneFunctionOrTrimOverTheMarkedFrames) {
     EXPECT_EQ(Info(out)["samples"][0]["values_fnv1a64"].Latin1(), Fnv({1, 2, 7, 8}));
     EXPECT_EQ(RunCli({"apply", in, out, "--function", "delete"}).exitCode, 2);
     EXPECT_EQ(RunCli({"apply", in, out, "--function", "crop", "--range", "20:30"}).exitCode, 1);
+}
+
+TEST_F(Cli, ApplyRunsTheFunctionsWithTheirOptions) {
+    XiBuilder xi;
+    xi.samples = {XiSampleSpec::Deltas16({1400, 1400, 1400, 1400, 1400, 1400, 1400, 1400})};
+    const std::string in = dir.Write("in.xi", xi.Bytes());
+    const std::string out = dir.File("out.xi");
+    const auto values = [&](const std::string& path) {
+        return Info(path)["samples"][0]["values_fnv1a64"].Latin1();
+    };
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "fade-out"}).exitCode, 0);
+    EXPECT_EQ(values(out), Fnv({1400, 1200, 1000, 800, 600, 400, 200, 0}));
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "volume", "--gain", "-6.0206:0", "--db",
+                      "--range", "0:3"})
+                  .exitCode,
+              0);
+    EXPECT_EQ(values(out), Fnv({700, 933, 1167, 1400, 1400, 1400, 1400, 1400}));
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "resample", "--length", "16"}).exitCode, 0);
+    EXPECT_EQ(Info(out)["samples"][0]["frames"].Int(), 16);
+
+    ASSERT_EQ(RunCli({"apply", in, out, "--function", "loop-to-range", "--range", "2:5"}).exitCode,
+              0);
+    const JsonValue looped = Info(out)["samples"][0];
+    EXPECT_EQ(looped["loop_start"].Int(), 2);
+    EXPECT_EQ(looped["loop_length"].Int(), 4);
+    ASSERT_EQ(RunCli({"apply", out, dir.File("faded.xi"), "--function", "crossfade-loop"}).exitCode,
+              0);
+
+    // A stereo WAV to mono from its left channel.
+    const std::string wav = Wav16("st.wav", 2, {1000, -1000, 3000, -3000, 5000, 7});
+    ASSERT_EQ(RunCli({"apply", wav, out, "--function", "to-mono", "--mode", "left"}).exitCode, 0);
+    EXPECT_EQ(values(out), Fnv({1000, 3000, 5000}));
+
+    // Functions that cannot run on this sample fail with a message and write nothing.
+    const CliResult stereoOnly =
+        RunCli({"apply", in, dir.File("no.xi"), "--function", "copy-left"});
+    EXPECT_EQ(stereoOnly.exitCode, 1);
+    EXPECT_NE(stereoOnly.err.find("stereo"), std::string::npos);
+    EXPECT_EQ(RunCli({"apply", in, dir.File("no.xi"), "--function", "trim-after-loop"}).exitCode,
+              1);
+    EXPECT_FALSE(fs::exists(dir.File("no.xi")));
 }
 
 } // namespace

@@ -31,6 +31,9 @@ void ApplyValueByValue(TSample& s, std::int32_t code) {
         });
         break;
     case FunctionInvert:
+        each([&](std::int64_t, std::int64_t i) { s.SetValue(std::min(-s.GetValue(i), 32767), i); });
+        break;
+    case FunctionSignFlip:
         each([&](std::int64_t, std::int64_t i) { s.SetValue(s.GetValue(i) - 32768, i); });
         break;
     case FunctionReverse: {
@@ -42,9 +45,7 @@ void ApplyValueByValue(TSample& s, std::int32_t code) {
         }
         break;
     }
-    case FunctionNormalize:
-    case FunctionFadeIn:
-    case FunctionFadeOut: {
+    case FunctionNormalize: {
         std::int32_t peak = 0;
         each([&](std::int64_t, std::int64_t i) { peak = std::max(peak, std::abs(s.GetValue(i))); });
         each([&](std::int64_t, std::int64_t i) {
@@ -98,10 +99,17 @@ struct Selection {
 };
 
 TEST(SampleFunctions, BulkResultsEqualTheValueByValueDefinition) {
-    const std::vector<std::int32_t> codes = {
-        FunctionSilence,    FunctionTone,   FunctionInvert,  FunctionReverse,
-        FunctionNormalize,  FunctionFadeIn, FunctionFadeOut, FunctionSwapChannels,
-        FunctionFlipByZero, FunctionEcho,   FunctionVolume,  99};
+    const std::vector<std::int32_t> codes = {FunctionSilence,
+                                             FunctionTone,
+                                             FunctionInvert,
+                                             FunctionSignFlip,
+                                             FunctionReverse,
+                                             FunctionNormalize,
+                                             FunctionEcho,
+                                             FunctionVolume,
+                                             FunctionSwapChannels,
+                                             FunctionFlipByZero,
+                                             99};
     // No marks, one mark, a selection in each order, a 5-frame selection, and marks that
     // reach past the end (the view clamps them, the model must not misbehave).
     const std::vector<Selection> selections = {{-1, -1}, {100, -1}, {300, 200},
@@ -154,10 +162,10 @@ TEST(SampleFunctions, ExamplesOfEachFunction) {
     EXPECT_EQ(s.GetValue(1), -745);
 
     const auto before = Values(s);
-    s.ApplyFunction(FunctionInvert);
+    s.ApplyFunction(FunctionSignFlip);
     EXPECT_EQ(s.GetValue(0), 255 - 32768);
     EXPECT_EQ(s.GetValue(1), -745 + 32768);
-    s.ApplyFunction(FunctionInvert);
+    s.ApplyFunction(FunctionSignFlip);
     EXPECT_EQ(Values(s), before);
 
     TSample eight;
@@ -170,7 +178,7 @@ TEST(SampleFunctions, ExamplesOfEachFunction) {
     EXPECT_EQ(eight.Data8.Data()[0], 128); // -0
     EXPECT_EQ(eight.Data8.Data()[1], 128); // 1 - 1
     EXPECT_EQ(eight.Data8.Data()[2], 156); // 28
-    eight.ApplyFunction(FunctionInvert);
+    eight.ApplyFunction(FunctionSignFlip);
     EXPECT_EQ(eight.Data8.Data()[0], 0);
 }
 
@@ -232,7 +240,7 @@ TEST(SampleFunctions, NoiseStaysInItsRangeOnBothDepths) {
 TEST(SampleFunctions, EmptyAndChannellessSamplesAreLeftAlone) {
     TSample fresh; // no format, no blocks
     fresh.SetMarkA(3);
-    for (std::int32_t code = 0; code < 12; ++code) {
+    for (std::int32_t code = 0; code <= FunctionRemoveDc; ++code) {
         fresh.ApplyFunction(code);
     }
     EXPECT_EQ(fresh.NumSamples, 0);

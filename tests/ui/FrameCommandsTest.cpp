@@ -2,10 +2,15 @@
 #include "MainWindowTestKit.h"
 #include "support/FileIO.h"
 
+#include <QDialog>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPushButton>
+#include <QSettings>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <filesystem>
@@ -50,12 +55,39 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
               (QStringList{"Undo", "Redo", "-", "Cu&t", "&Copy", "&Paste", "Paste Mix", "Crop",
                            "Delete", "Select All"}));
     EXPECT_EQ(VisibleTexts(frame->mniView->actions()),
-              (QStringList{"Zoom", "-", "File info", "Channels"}));
+              (QStringList{"Zoom", "-", "File info", "Channels", "Snap to zero crossings"}));
     EXPECT_EQ(VisibleTexts(frame->mniZoom->actions()),
               (QStringList{"Zoom in", "Zoom out", "Original"}));
-    EXPECT_EQ(
-        VisibleTexts(frame->mniFunction->actions()),
-        (QStringList{"Noise", "Silence", "Tone...", "-", "Invert", "Flip by zero", "Reverse"}));
+    EXPECT_EQ(VisibleTexts(frame->mniFunction->actions()), (QStringList{"Noise",
+                                                                        "Silence",
+                                                                        "Tone...",
+                                                                        "-",
+                                                                        "Invert",
+                                                                        "Convert signed/unsigned",
+                                                                        "Flip by zero",
+                                                                        "Reverse",
+                                                                        "-",
+                                                                        "Swap channels",
+                                                                        "Copy left to right",
+                                                                        "Copy right to left",
+                                                                        "-",
+                                                                        "Volume...",
+                                                                        "Normalize",
+                                                                        "Fade in",
+                                                                        "Fade out",
+                                                                        "-",
+                                                                        "Echo...",
+                                                                        "-",
+                                                                        "Resample...",
+                                                                        "Convert to 8 bit",
+                                                                        "Convert to 16 bit",
+                                                                        "Convert to mono",
+                                                                        "Convert to stereo",
+                                                                        "Remove DC offset",
+                                                                        "-",
+                                                                        "Set loop to selection",
+                                                                        "Trim after loop end",
+                                                                        "Crossfade loop..."}));
     EXPECT_EQ(VisibleTexts(frame->mniAudio->actions()),
               (QStringList{"Play", "Stop", "-", "Tracker playback"}));
     EXPECT_EQ(VisibleTexts(frame->mniPlay->actions()),
@@ -232,14 +264,50 @@ TEST_F(FrameCommandsTest, InvertWithoutMarksChangesEveryValueAndReverseTheOrder)
     frame->mniOpen->trigger();
     frame->Sample()->ClearMarks();
     frame->mniInvert->trigger();
-    // Invert flips the top bit: v becomes v - 32768.
     const TSample& s = *frame->Sample();
-    EXPECT_EQ(s.GetValue(0), 1000 - 32768);
-    EXPECT_EQ(s.GetValue(1), -2000 + 32768);
-    EXPECT_EQ(s.GetValue(3), -32768);
+    EXPECT_EQ(s.GetValue(0), -1000);
+    EXPECT_EQ(s.GetValue(1), 2000);
+    EXPECT_EQ(s.GetValue(3), 0);
+    // The old operation flips the top bit: v becomes v - 32768.
+    frame->mniSignFlip->trigger();
+    EXPECT_EQ(frame->Sample()->GetValue(0), -1000 + 32768);
     frame->mniReverse->trigger();
     EXPECT_EQ(frame->Sample()->GetValue(0), -32768);
-    EXPECT_EQ(frame->Sample()->GetValue(3), 1000 - 32768);
+    EXPECT_EQ(frame->Sample()->GetValue(3), -1000 + 32768);
+}
+
+TEST_F(FrameCommandsTest, VolumeDialogPreviewsAnEditedCopyAndOkMakesTheEdit) {
+    answers = {Q(WriteWav("a.wav", {1000, -2000, 3000, 0}))};
+    frame->mniOpen->trigger();
+    bool previewed = false;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        const auto gains = dialog->findChildren<QDoubleSpinBox*>();
+        ASSERT_EQ(gains.size(), 2);
+        gains[0]->setValue(50);
+        gains[1]->setValue(50);
+        for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+            if (button->text() == "Preview") {
+                button->click();
+            }
+        }
+        // The copy that plays is edited; the sample is not, until OK.
+        EXPECT_EQ(frame->PreviewInstrument.Samples[0]->GetValue(0), 500);
+        EXPECT_EQ(frame->Sample()->GetValue(0), 1000);
+        previewed = true;
+        dialog->accept();
+    });
+    frame->mniVolume->trigger();
+    EXPECT_TRUE(previewed);
+    EXPECT_EQ(frame->Sample()->GetValue(0), 500);
+    EXPECT_EQ(frame->Sample()->GetValue(1), -1000);
+    EXPECT_EQ(frame->PreviewInstrument.Samples[0]->NumFrames, 0); // the preview has ended
+    QSettings ini(QString::fromStdString(SettingsPath()), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("Functions/VolumeStart").toDouble(), 50.0);
+    // Swap channels is greyed for this mono sample.
+    frame->UpdateFunctionItems();
+    EXPECT_FALSE(frame->mniSwapChannels->isEnabled());
 }
 
 TEST_F(FrameCommandsTest, FileInfoReportsTheCurrentSampleAndChannelsTheVoices) {

@@ -1,6 +1,7 @@
 #include "ui/logic/WaveDrag.h"
 
 #include "model/Sample.h"
+#include "model/SampleLoop.h"
 
 #include <algorithm>
 
@@ -14,6 +15,14 @@ bool WithinOnePixel(std::int32_t markerX, std::int32_t x) {
 }
 
 bool HasLoop(const TSample& sample) { return sample.LoopStartPos >= 0; }
+
+// The frame a drag to f sets when snapping: a crossing of the given way, if one is near.
+std::int64_t Snapped(const TSample& sample, std::int64_t f, bool snap, Crossing way) {
+    if (!snap) {
+        return f;
+    }
+    return NearestZeroCrossing(sample, f, way == Crossing::None ? Crossing::Any : way);
+}
 
 } // namespace
 
@@ -31,7 +40,7 @@ void TWaveDrag::Press(TSample& sample, const WaveWindow& window, std::int32_t x)
         Target = DragTarget::LoopEnd;
     } else {
         Target = DragTarget::Selection;
-        const std::int64_t f = window.XToFrame(x);
+        const std::int64_t f = Snapped(sample, window.XToFrame(x), SnapToZero, Crossing::Any);
         sample.SetMarkA(f);
         sample.SetMarkB(f);
     }
@@ -41,9 +50,10 @@ bool TWaveDrag::Move(TSample& sample, const WaveWindow& window, std::int32_t x) 
     if (!ButtonHeld) {
         return false;
     }
-    const std::int64_t f = window.XToFrame(x);
+    std::int64_t f = window.XToFrame(x);
     switch (Target) {
     case DragTarget::LoopStart:
+        f = Snapped(sample, f, SnapToZero, Crossing::Any);
         if (f < sample.LoopEndPos) {
             // The length stays, so the whole loop moves, at most until it ends on the last
             // frame.
@@ -58,13 +68,15 @@ bool TWaveDrag::Move(TSample& sample, const WaveWindow& window, std::int32_t x) 
         }
         return false;
     case DragTarget::LoopEnd:
+        // f is the frame the loop wraps before: its crossing must be the loop start's.
+        f = Snapped(sample, f, SnapToZero, CrossingAt(sample, sample.LoopStart));
         if (f > sample.LoopStart) {
             sample.SetLoopLength(f - sample.LoopStart);
             return true;
         }
         return false;
     case DragTarget::Selection:
-        sample.SetMarkB(f);
+        sample.SetMarkB(Snapped(sample, f, SnapToZero, Crossing::Any));
         return true;
     }
     return false;

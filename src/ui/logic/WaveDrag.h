@@ -18,6 +18,9 @@ public:
     bool ButtonHeld = false;
     std::int64_t PressX = 0;
     DragTarget Target = DragTarget::Selection;
+    // Selection edges and loop points land on the nearest zero crossing of the waveform; a
+    // loop end on one of the same direction as the loop start's.
+    bool SnapToZero = false;
 
     // Left button pressed at column x: grab a loop marker within one pixel, else start a
     // selection at the frame under x.

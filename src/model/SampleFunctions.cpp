@@ -258,6 +258,8 @@ void TSample::ApplyFunction(std::int32_t code) {
     } else {
         Apply(*this, Data16.Values(), code);
     }
+    // SelEnd may lie anywhere past the data; the hook clamps.
+    ValuesChanged(SelStart, SelEnd < NumFrames ? SelEnd + 1 : NumFrames);
 }
 
 } // namespace sonlet

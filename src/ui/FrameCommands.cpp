@@ -131,6 +131,11 @@ void TfrSonlet::BuildCommands() {
     mniZoomOut->setIcon(MakeToolIcon(ToolIcon::ZoomOut));
     mniOriginalZoom = item(mniZoom, "Original", &TfrSonlet::mniOriginalZoomClick);
     mniOriginalZoom->setIcon(MakeToolIcon(ToolIcon::ZoomOriginal));
+    mniZoomToSelection = item(mniZoom, "Zoom to selection", &TfrSonlet::ZoomToSelection);
+    mniZoomToSelection->setIcon(MakeToolIcon(ToolIcon::ZoomSelection));
+    mniShowPeaks = item(mniView, "Show peaks", &TfrSonlet::mniShowPeaksClick);
+    mniShowPeaks->setCheckable(true);
+    mniShowPeaks->setChecked(ShowPeaks);
     mniView->addSeparator();
     mniFileInfo =
         item(mniView, "File info", &TfrSonlet::mniFileInfoClick, QKeySequence(Qt::Key_F3));
@@ -206,6 +211,7 @@ void TfrSonlet::BuildCommands() {
     ToolBar1->addSeparator();
     ToolBar1->addAction(mniZoomIn);
     ToolBar1->addAction(mniZoomOut);
+    ToolBar1->addAction(mniZoomToSelection);
     ToolBar1->addSeparator();
     ToolBar1->addAction(mniOriginalZoom);
     ToolBar1->addSeparator();
@@ -302,6 +308,7 @@ void TfrSonlet::mniChannelsClick() {
 void TfrSonlet::mniZoomInClick() { ZoomIn(); }
 void TfrSonlet::mniZoomOutClick() { ZoomOut(); }
 void TfrSonlet::mniOriginalZoomClick() { ResetZoom(); }
+void TfrSonlet::mniShowPeaksClick() { SetShowPeaks(mniShowPeaks->isChecked()); }
 
 void TfrSonlet::mniFillRandomClick() { ApplySampleFunction(FunctionNoise); }
 void TfrSonlet::mniSilenceClick() { ApplySampleFunction(FunctionSilence); }

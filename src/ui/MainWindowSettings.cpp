@@ -82,6 +82,8 @@ void TfrmMain::LoadSettings() {
     Sonlet->SetTrackerPlayback(ini.value("Playback/Tracker").toString() == "1");
     // Taken when the output opens; a missing or unreadable value asks for the least latency.
     LatencyMs = std::clamp(ini.value("Playback/LatencyMs", 0).toInt(), 0, MaxLatencyMs);
+    // Peaks are shown unless the file says 0.
+    Sonlet->SetShowPeaks(ini.value("View/ShowPeaks").toString() != "0");
     if (ColorScheme == SchemeBlack) {
         Black1Click(*Black1);
     } else if (ColorScheme == SchemeBlue) {
@@ -103,6 +105,7 @@ void TfrmMain::SaveSettings() {
     ini.endGroup();
     ini.setValue("Playback/Tracker", Sonlet->mniTrackerPlayback->isChecked() ? 1 : 0);
     ini.setValue("Playback/LatencyMs", LatencyMs);
+    ini.setValue("View/ShowPeaks", Sonlet->ShowPeaks ? 1 : 0);
     ini.sync();
     if (ini.status() != QSettings::NoError) {
         ShowError("Cannot save the settings to " + QFile::encodeName(SettingsFile()).toStdString(),

@@ -47,9 +47,9 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
     EXPECT_EQ(VisibleTexts(frame->mniFile->actions()),
               (QStringList{"New", "Open", "Save As .XI...", "-", "Exit"}));
     EXPECT_EQ(VisibleTexts(frame->mniView->actions()),
-              (QStringList{"Zoom", "-", "File info", "Channels"}));
+              (QStringList{"Zoom", "Show peaks", "-", "File info", "Channels"}));
     EXPECT_EQ(VisibleTexts(frame->mniZoom->actions()),
-              (QStringList{"Zoom in", "Zoom out", "Original"}));
+              (QStringList{"Zoom in", "Zoom out", "Original", "Zoom to selection"}));
     EXPECT_EQ(
         VisibleTexts(frame->mniFunction->actions()),
         (QStringList{"Noise", "Silence", "Tone...", "-", "Invert", "Flip by zero", "Reverse"}));
@@ -72,13 +72,14 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
             shown << (action->isSeparator() ? nullptr : action);
         }
     }
-    ASSERT_EQ(shown.size(), 16);
+    ASSERT_EQ(shown.size(), 17);
     EXPECT_EQ(shown.mid(0, 8),
               (QList<QAction*>{frame->mniNew, frame->mniOpen, nullptr, frame->mniCut,
                                frame->mniCopy, frame->mniPaste, nullptr, frame->tbPlay}));
     EXPECT_EQ(shown[8], frame->mniStop);
-    EXPECT_EQ(shown.mid(10, 2), (QList<QAction*>{frame->mniZoomIn, frame->mniZoomOut}));
-    EXPECT_EQ(shown[13], frame->mniOriginalZoom);
+    EXPECT_EQ(shown.mid(10, 3), (QList<QAction*>{frame->mniZoomIn, frame->mniZoomOut,
+                                                  frame->mniZoomToSelection}));
+    EXPECT_EQ(shown[14], frame->mniOriginalZoom);
     EXPECT_FALSE(frame->tbSave->isVisible());
     EXPECT_FALSE(frame->tbLoop->isVisible());
     EXPECT_EQ(frame->tbFunction->menu(), frame->mniFunction);

@@ -39,11 +39,16 @@ void PaintColumnPeaks(QPainter& painter, const TSample& sample, const WaveWindow
                       std::int32_t channel, std::int32_t width, std::int32_t height) {
     QVector<QLine> lines;
     lines.reserve(width);
+    // Columns far wider than a summary block start and end on whole blocks: no value is then
+    // read one by one, and the few frames a column takes from its neighbours never show.
+    constexpr std::int64_t block = std::int64_t{1} << TWaveSummary::BaseShift;
+    const std::int64_t grain = (window.Visible - 1) / width >= 16 * block ? block : 1;
     std::int64_t from = window.XToFrame(0);
     for (std::int32_t i = 0; i < width; ++i) {
         const std::int64_t next = std::max(window.XToFrame(i + 1), from + 1);
         // The first frame of the next column joins the two, so a steady tone is a solid band.
-        const PeakRange r = sample.Peaks(channel, from, next + 1);
+        const PeakRange r =
+            sample.Peaks(channel, from / grain * grain, (next + grain) / grain * grain);
         lines.append(QLine(i, ValueY(r.Max, height), i, ValueY(r.Min, height)));
         from = next;
     }

@@ -77,8 +77,8 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
               (QList<QAction*>{frame->mniNew, frame->mniOpen, nullptr, frame->mniCut,
                                frame->mniCopy, frame->mniPaste, nullptr, frame->tbPlay}));
     EXPECT_EQ(shown[8], frame->mniStop);
-    EXPECT_EQ(shown.mid(10, 3), (QList<QAction*>{frame->mniZoomIn, frame->mniZoomOut,
-                                                  frame->mniZoomToSelection}));
+    EXPECT_EQ(shown.mid(10, 3),
+              (QList<QAction*>{frame->mniZoomIn, frame->mniZoomOut, frame->mniZoomToSelection}));
     EXPECT_EQ(shown[14], frame->mniOriginalZoom);
     EXPECT_FALSE(frame->tbSave->isVisible());
     EXPECT_FALSE(frame->tbLoop->isVisible());

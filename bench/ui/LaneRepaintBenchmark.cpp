@@ -1,6 +1,8 @@
-// Repaints one waveform lane at the same width for a 1-minute and a 60-minute sample. The
-// painter visits a bounded number of frames per pixel column, so both should cost about the
-// same; the run prints the ratio of the long sample's time to the short one's.
+// Repaints one 1920-pixel waveform lane of a 1-minute and a 60-minute 16-bit stereo sample
+// at full view, at 8 x zoom and at one frame per column, against painting 1920 lines that are
+// already computed; builds the peak summary of the long sample against a plain read of its
+// values; and runs a function over one second of both samples, whose summary update must
+// cost the same whatever the length.
 #include "RatioReporter.h"
 #include "model/Sample.h"
 #include "ui/LanePainter.h"
@@ -8,26 +10,43 @@
 
 #include <QGuiApplication>
 #include <QImage>
+#include <QLine>
 #include <QPainter>
+#include <QVector>
+#include <array>
 #include <benchmark/benchmark.h>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace {
 
-constexpr std::int32_t Width = 1200;
+constexpr std::int32_t Width = 1920;
 constexpr std::int32_t Height = 240;
+constexpr std::int64_t Rate = 44100;
 
+// A tone of 40 frames a period (about 1100 Hz) whose loudness changes every second, in both
+// channels: short enough that every zoom but one frame per column shows whole periods in each
+// column, so the short and the long sample draw the same number of pixels.
 std::unique_ptr<sonlet::TSample> MakeSample(std::int64_t minutes) {
     auto sample = std::make_unique<sonlet::TSample>();
-    const std::int64_t frames = minutes * 60 * 44100;
-    sample->SetFormat(1, 2, 44100, frames * 2);
+    const std::int64_t frames = minutes * 60 * Rate;
+    sample->SetFormat(2, 2, Rate, frames * 4);
     sample->ResetParams();
-    std::int16_t* values = sample->Data16.Data();
-    for (std::int64_t i = 0; i < frames; ++i) {
-        values[i] = static_cast<std::int16_t>(20000.0 * std::sin(static_cast<double>(i) * 0.01));
+    std::array<std::int16_t, 40> period{};
+    for (std::size_t i = 0; i < period.size(); ++i) {
+        period[i] = static_cast<std::int16_t>(
+            30000.0 * std::sin(static_cast<double>(i) * 2.0 * 3.14159265358979 / 40.0));
     }
+    std::int16_t* values = sample->Data16.Data();
+    for (std::int64_t f = 0; f < frames; ++f) {
+        const std::int32_t gain = 1 + static_cast<std::int32_t>((f / Rate) % 16);
+        const std::int32_t v = period[static_cast<std::size_t>(f % 40)] * gain / 16;
+        values[2 * f] = static_cast<std::int16_t>(v);
+        values[2 * f + 1] = static_cast<std::int16_t>(-v);
+    }
+    sample->ValuesChanged(0, frames); // as a load builds it
     sample->SetLoopType(sonlet::LoopForward);
     sample->SetLoopStart(frames / 3);
     sample->SetLoopLength(frames / 3);
@@ -36,9 +55,27 @@ std::unique_ptr<sonlet::TSample> MakeSample(std::int64_t minutes) {
     return sample;
 }
 
-void PaintWhole(benchmark::State& state, const sonlet::TSample& sample) {
+sonlet::TSample& Sample(std::int64_t minutes) {
+    static const auto one = MakeSample(1);
+    static const auto sixty = MakeSample(60);
+    return minutes == 1 ? *one : *sixty;
+}
+
+// Zoom codes: 0 full view, 8 eight times, 1 one frame per column; zoomed views start in the
+// middle of the sample.
+sonlet::WaveWindow WindowFor(const sonlet::TSample& s, std::int64_t zoomCode) {
+    if (zoomCode == 0) {
+        return sonlet::WaveWindow::Make(s.NumFrames, 1.0, 0, Width);
+    }
+    const double zoom =
+        zoomCode == 8 ? 8.0 : static_cast<double>(s.NumFrames) / static_cast<double>(Width + 1);
+    return sonlet::WaveWindow::Make(s.NumFrames, zoom, s.NumFrames / 2, Width);
+}
+
+void BM_Repaint(benchmark::State& state) {
+    const sonlet::TSample& sample = Sample(state.range(0));
+    const sonlet::WaveWindow window = WindowFor(sample, state.range(1));
     QImage image(Width, Height, QImage::Format_RGB32);
-    const auto window = sonlet::WaveWindow::Make(sample.NumFrames, 1.0, 0, Width);
     for (auto _ : state) {
         QPainter painter(&image);
         sonlet::PaintLane(painter, sample, window, 0, Width, Height, sonlet::WaveColors{});
@@ -47,18 +84,69 @@ void PaintWhole(benchmark::State& state, const sonlet::TSample& sample) {
     }
 }
 
-void BM_RepaintOneMinute(benchmark::State& state) {
-    static const auto sample = MakeSample(1);
-    PaintWhole(state, *sample);
+// The floor of any repaint: the background and 1920 vertical lines known in advance.
+void BM_PrecomputedLines(benchmark::State& state) {
+    QImage image(Width, Height, QImage::Format_RGB32);
+    QVector<QLine> lines;
+    for (std::int32_t i = 0; i < Width; ++i) {
+        lines.append(QLine(i, 40 + i % 37, i, Height - 40 - i % 23));
+    }
+    for (auto _ : state) {
+        QPainter painter(&image);
+        painter.fillRect(0, 0, Width, Height, Qt::white);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.drawLines(lines.constData(), static_cast<int>(lines.size()));
+        painter.end();
+        benchmark::DoNotOptimize(image.constBits());
+    }
 }
 
-void BM_RepaintSixtyMinutes(benchmark::State& state) {
-    static const auto sample = MakeSample(60);
-    PaintWhole(state, *sample);
+void BM_ReadValues(benchmark::State& state) {
+    const sonlet::TSample& sample = Sample(60);
+    const std::int16_t* values = sample.Data16.Data();
+    for (auto _ : state) {
+        // The least work that still reads every value once.
+        std::uint16_t all = 0;
+        for (std::int64_t i = 0; i < sample.NumSamples; ++i) {
+            all ^= static_cast<std::uint16_t>(values[i]);
+        }
+        benchmark::DoNotOptimize(all);
+    }
 }
 
-BENCHMARK(BM_RepaintOneMinute)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_RepaintSixtyMinutes)->Unit(benchmark::kMicrosecond);
+void BM_BuildSummary(benchmark::State& state) {
+    sonlet::TSample& sample = Sample(60);
+    for (auto _ : state) {
+        sample.ValuesChanged(0, sample.NumFrames);
+        benchmark::DoNotOptimize(sample.Summary().Levels());
+    }
+}
+
+// Invert twice, so the values end as they began; each run updates the summary over 1 second.
+void BM_FunctionOnOneSecond(benchmark::State& state) {
+    sonlet::TSample& sample = Sample(state.range(0));
+    const std::int64_t first = sample.NumFrames / 2;
+    sample.SetMarkA(first);
+    sample.SetMarkB(first + Rate - 1);
+    for (auto _ : state) {
+        sample.ApplyFunction(sonlet::FunctionInvert);
+    }
+    sample.SetMarkA(sample.NumFrames / 4);
+    sample.SetMarkB(sample.NumFrames / 2);
+}
+
+BENCHMARK(BM_PrecomputedLines)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Repaint)
+    ->ArgsProduct({{1, 60}, {0, 8, 1}})
+    ->ArgNames({"minutes", "zoom"})
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadValues)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildSummary)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FunctionOnOneSecond)
+    ->Arg(1)
+    ->Arg(60)
+    ->ArgName("minutes")
+    ->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
@@ -67,8 +155,26 @@ int main(int argc, char** argv) {
     QGuiApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     sonlet::bench::RatioReporter reporter([](const sonlet::bench::RatioReporter& r) {
-        r.Print("lane_repaint_60min_vs_1min",
-                r.Ratio("BM_RepaintSixtyMinutes", "BM_RepaintOneMinute"), "target <= 2");
+        using Reporter = sonlet::bench::RatioReporter;
+        for (const char* zoom : {"0", "8", "1"}) {
+            const std::string name = std::string("zoom_") + (zoom[0] == '0'   ? "full"
+                                                             : zoom[0] == '8' ? "8x"
+                                                                              : "1to1");
+            const std::string shortRun = std::string("BM_Repaint/minutes:1/zoom:") + zoom;
+            const std::string longRun = std::string("BM_Repaint/minutes:60/zoom:") + zoom;
+            Reporter::Print("lane_repaint_60min_vs_1min_" + name, r.Ratio(longRun, shortRun),
+                            "target <= 1.2");
+            Reporter::Print("lane_repaint_60min_vs_precomputed_lines_" + name,
+                            r.Ratio(longRun, "BM_PrecomputedLines"), "for information");
+            Reporter::Print("lane_repaint_60min_ms_" + name, r.Seconds(longRun) * 1e3,
+                            "target < 5");
+        }
+        Reporter::Print("summary_build_vs_plain_read_60min",
+                        r.Ratio("BM_BuildSummary", "BM_ReadValues"), "target <= 1.5");
+        Reporter::Print(
+            "function_1s_on_60min_vs_1min",
+            r.Ratio("BM_FunctionOnOneSecond/minutes:60", "BM_FunctionOnOneSecond/minutes:1"),
+            "target: about 1, proportional to the second");
     });
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();

@@ -229,6 +229,7 @@ std::unique_ptr<TSample> ImportAudioFile(const std::string& fileName,
     }
     sample->NumSamples = frames * channels;
     sample->NumFrames = frames;
+    sample->ValuesChanged(0, frames);
     sample->DataSize = sample->NumSamples * bytes;
     FinishImportedSample(*sample, fileName, info.samplerate);
 

@@ -53,12 +53,14 @@ void TSample::ResetParams() {
 void TSample::MakeEmpty() {
     SetFormat(2, 2, 44100, 0);
     ResetParams();
+    ValuesChanged(0, 0);
 }
 
 void TSample::MakeSilent() {
     SetFormat(2, 2, 44100, 16384);
     std::memset(Data16.Data(), 0, 16384);
     ResetParams();
+    ValuesChanged(0, NumFrames);
 }
 
 void TSample::SwapValues(std::int64_t i, std::int64_t j) {
@@ -146,8 +148,7 @@ std::string TSample::InfoText() const {
 void TSample::ShowInfo() const { ShowMessage(InfoText()); }
 
 void TSample::ValuesChanged(std::int64_t first, std::int64_t end) {
-    static_cast<void>(first);
-    static_cast<void>(end);
+    summary_.Update(*this, first, end);
 }
 
 } // namespace sonlet

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/SampleBlocks.h"
+#include "model/WaveSummary.h"
 
 #include <array>
 #include <cstdint>
@@ -134,7 +135,20 @@ public:
     // Every change of stored values after a load ends with this call, so that what is kept
     // beside the values follows them: the frames first..end-1 changed or, when the length
     // changed, every frame from first to the new end.
+    // Frames are clamped to the sample; any range is safe and costs about its own length.
     void ValuesChanged(std::int64_t first, std::int64_t end);
+    // The peaks kept beside the values (see TWaveSummary); painting reads them.
+    const TWaveSummary& Summary() const { return summary_; }
+    PeakRange Peaks(std::int32_t channel, std::int64_t first, std::int64_t end) const {
+        return summary_.Range(*this, channel, first, end);
+    }
+    // Rebuilds the summary when the values were replaced without ValuesChanged (a sample
+    // filled by hand); nothing when it already describes the sample.
+    void EnsureSummary() {
+        if (!summary_.Matches(*this)) {
+            summary_.Update(*this, 0, NumFrames);
+        }
+    }
     // The value at index blended toward the same channel of the next frame by x (0..1).
     std::int32_t GetInterpolated(float x, std::int64_t index) const {
         const std::int64_t channels = Format.nChannels;
@@ -177,6 +191,9 @@ public:
     // Runs one of the Function menu's operations (SampleFunction) over the selection.
     // (SampleFunctions.h has the same over any range of frames.)
     void ApplyFunction(std::int32_t code);
+
+private:
+    TWaveSummary summary_;
 };
 
 } // namespace sonlet

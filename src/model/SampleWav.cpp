@@ -162,6 +162,7 @@ bool TSample::LoadFromWav(const std::string& fileName) {
         DataSize = got < wanted ? got * BytesPerSample : size;
         NumSamples = got;
         NumFrames = NumSamples / Format.nChannels;
+        ValuesChanged(0, NumFrames);
         if (cut) {
             ShowWarning(FileEndsEarlyText);
         }

@@ -114,6 +114,7 @@ bool TSample::ReadXiData(FileHandle& file) {
     DataSize = got < declared / bytesPerValue ? got * bytesPerValue : declared;
     NumSamples = got;
     NumFrames = Format.nChannels > 0 ? NumSamples / Format.nChannels : 0;
+    ValuesChanged(0, NumFrames);
     UpdateRanges();
     return size == declared;
 }

@@ -14,12 +14,14 @@
 #include "ui/logic/WaveWindow.h"
 
 #include <QColor>
+#include <QPointF>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -129,6 +131,17 @@ public:
     void ZoomIn();
     void ZoomOut();
     void ResetZoom();
+    // Shows exactly the selected frames; nothing without a selection.
+    void ZoomToSelection();
+    // One zoom step in or out that keeps the frame under column x of the lanes where it is.
+    void ZoomAbout(std::int32_t x, bool in);
+    // Scrolls a zoomed view by a wheel's angle (120 a notch); nothing at full view.
+    void ScrollByWheel(std::int32_t delta);
+    // The lane column under a screen point, or none when the point is outside the lanes.
+    std::optional<std::int32_t> LaneColumnAt(QPointF global) const;
+    // Column peaks (on) or one value per column (off); View > Show peaks.
+    bool ShowPeaks = true;
+    void SetShowPeaks(bool on);
 
     // Colours of the waveform view, set by the main window's colour schemes.
     QColor BackgroundColor{0xFF, 0xFF, 0xFF};
@@ -274,6 +287,8 @@ public:
     QAction* mniZoomIn = nullptr;
     QAction* mniZoomOut = nullptr;
     QAction* mniOriginalZoom = nullptr;
+    QAction* mniZoomToSelection = nullptr;
+    QAction* mniShowPeaks = nullptr;
     QAction* mniFileInfo = nullptr;
     QAction* mniChannels = nullptr;
     QMenu* mniFunction = nullptr;
@@ -327,6 +342,7 @@ public:
     void mniZoomInClick();
     void mniZoomOutClick();
     void mniOriginalZoomClick();
+    void mniShowPeaksClick();
     void mniFillRandomClick();
     void mniSilenceClick();
     void mniSinClick();

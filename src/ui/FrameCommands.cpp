@@ -135,6 +135,11 @@ void TfrSonlet::BuildCommands() {
     mniZoomOut->setIcon(MakeToolIcon(ToolIcon::ZoomOut));
     mniOriginalZoom = item(mniZoom, "Original", &TfrSonlet::mniOriginalZoomClick);
     mniOriginalZoom->setIcon(MakeToolIcon(ToolIcon::ZoomOriginal));
+    mniZoomToSelection = item(mniZoom, "Zoom to selection", &TfrSonlet::ZoomToSelection);
+    mniZoomToSelection->setIcon(MakeToolIcon(ToolIcon::ZoomSelection));
+    mniShowPeaks = item(mniView, "Show peaks", &TfrSonlet::mniShowPeaksClick);
+    mniShowPeaks->setCheckable(true);
+    mniShowPeaks->setChecked(ShowPeaks);
     mniView->addSeparator();
     mniFileInfo =
         item(mniView, "File info", &TfrSonlet::mniFileInfoClick, QKeySequence(Qt::Key_F3));
@@ -211,6 +216,7 @@ void TfrSonlet::BuildCommands() {
     ToolBar1->addSeparator();
     ToolBar1->addAction(mniZoomIn);
     ToolBar1->addAction(mniZoomOut);
+    ToolBar1->addAction(mniZoomToSelection);
     ToolBar1->addSeparator();
     ToolBar1->addAction(mniOriginalZoom);
     ToolBar1->addSeparator();
@@ -294,6 +300,7 @@ void TfrSonlet::mniChannelsClick() {
 void TfrSonlet::mniZoomInClick() { ZoomIn(); }
 void TfrSonlet::mniZoomOutClick() { ZoomOut(); }
 void TfrSonlet::mniOriginalZoomClick() { ResetZoom(); }
+void TfrSonlet::mniShowPeaksClick() { SetShowPeaks(mniShowPeaks->isChecked()); }
 
 void TfrSonlet::mniFillRandomClick() { RunSampleFunction(SampleFunctionId::Noise); }
 void TfrSonlet::mniSilenceClick() { RunSampleFunction(SampleFunctionId::Silence); }

@@ -1,6 +1,7 @@
 // The waveform view of the editor frame: layout, painting, mouse editing, zoom and scroll.
 #include "ui/Frame.h"
 
+#include <QAction>
 #include <QImage>
 #include <QPainter>
 #include <QScrollBar>
@@ -104,22 +105,25 @@ void TfrSonlet::RedrawWaveforms() {
 }
 
 void TfrSonlet::PaintBox1Paint(TPaintBox& sender, QPainter& canvas) {
-    const TSample* s = Sample();
+    TSample* s = Sample();
     if (s == nullptr || !sender.isVisible()) {
         return;
     }
-    PaintLane(canvas, *s, Window(), sender.Tag, sender.width(), sender.height(), Colors());
+    s->EnsureSummary();
+    PaintLane(canvas, *s, Window(), sender.Tag, sender.width(), sender.height(), Colors(),
+              ShowPeaks);
 }
 
 void TfrSonlet::PaintToImage(QImage& image, int channel) const {
-    const TSample* s = Sample();
+    TSample* s = Sample();
     if (s == nullptr || image.isNull()) {
         return;
     }
+    s->EnsureSummary();
     QPainter painter(&image);
     const WaveWindow window = WaveWindow::Make(
         s->NumFrames, ZoomFactor, ZoomFactor > 1.0 ? ScrollBar->value() : 0, image.width());
-    PaintLane(painter, *s, window, channel, image.width(), image.height(), Colors());
+    PaintLane(painter, *s, window, channel, image.width(), image.height(), Colors(), ShowPeaks);
 }
 
 void TfrSonlet::PaintBox1MouseDown(TPaintBox&, const MouseInput& input) {
@@ -198,6 +202,76 @@ void TfrSonlet::ZoomIn() {
 void TfrSonlet::ZoomOut() {
     ZoomFactor = std::max(ZoomFactor / 2.0, 1.0);
     UpdateView(-1);
+}
+
+void TfrSonlet::ZoomToSelection() {
+    const TSample* s = Sample();
+    if (s == nullptr || s->DataSize == 0 || s->MarkA < 0 || s->NumFrames < 1) {
+        return;
+    }
+    const std::int64_t first = std::clamp<std::int64_t>(s->SelStart, 0, s->NumFrames - 1);
+    const std::int64_t last = std::clamp<std::int64_t>(s->SelEnd, first, s->NumFrames - 1);
+    const std::int64_t frames = last - first + 1;
+    const std::int32_t width = PaintBox1->width();
+    double zoom = std::clamp(static_cast<double>(s->NumFrames) / static_cast<double>(frames), 1.0,
+                             MaxZoomFor(s->NumFrames));
+    // Rounding may leave the window a frame short of the selection: widen it until it fits.
+    for (int i = 0;
+         i < 64 && zoom > 1.0 && WaveWindow::Make(s->NumFrames, zoom, 0, width).Visible < frames;
+         ++i) {
+        zoom = std::max(1.0, zoom * (1.0 - 1e-9));
+    }
+    ZoomFactor = zoom;
+    UpdateView(static_cast<std::int32_t>(std::min<std::int64_t>(first, INT32_MAX)));
+}
+
+void TfrSonlet::ZoomAbout(std::int32_t x, bool in) {
+    const TSample* s = Sample();
+    if (s == nullptr || s->DataSize == 0) {
+        return;
+    }
+    const std::int64_t anchor = XToFrame(x);
+    const double zoom =
+        in ? std::min(ZoomFactor * 2.0, MaxZoomFor(s->NumFrames)) : std::max(ZoomFactor / 2.0, 1.0);
+    ZoomFactor = zoom;
+    // The frame under the mouse stays under it: the first frame moves to keep its column.
+    const WaveWindow window = WaveWindow::Make(s->NumFrames, zoom, 0, PaintBox1->width());
+    const std::int64_t offset =
+        window.Width > 0 ? ((window.Visible - 1) * std::clamp(x, 0, window.Width)) / window.Width
+                         : 0;
+    const std::int64_t first = std::clamp<std::int64_t>(anchor - offset, 0, INT32_MAX);
+    UpdateView(zoom > 1.0 ? static_cast<std::int32_t>(first) : -1);
+}
+
+void TfrSonlet::ScrollByWheel(std::int32_t delta) {
+    if (ZoomFactor <= 1.0 || Sample() == nullptr) {
+        return;
+    }
+    // One notch (120) moves an eighth of the page; positive angles go toward the start.
+    const std::int64_t frames = -static_cast<std::int64_t>(delta) * ScrollBar->pageStep() / 960;
+    const std::int64_t target =
+        std::clamp<std::int64_t>(ScrollBar->value() + (frames != 0 ? frames : (delta > 0 ? -1 : 1)),
+                                 ScrollBar->minimum(), ScrollBar->maximum());
+    ScrollBar->setValue(static_cast<std::int32_t>(target));
+}
+
+std::optional<std::int32_t> TfrSonlet::LaneColumnAt(QPointF global) const {
+    if (!lanesSet_ || Sample() == nullptr) {
+        return std::nullopt;
+    }
+    const QPoint inPanel = Panel->mapFromGlobal(global.toPoint());
+    if (!Panel->rect().contains(inPanel)) {
+        return std::nullopt;
+    }
+    return std::clamp(PaintBox1->mapFrom(Panel, inPanel).x(), 0, PaintBox1->width());
+}
+
+void TfrSonlet::SetShowPeaks(bool on) {
+    ShowPeaks = on;
+    if (mniShowPeaks != nullptr) {
+        mniShowPeaks->setChecked(on);
+    }
+    RedrawWaveforms();
 }
 
 void TfrSonlet::ResetZoom() {

@@ -37,6 +37,8 @@ IconNames NamesOf(ToolIcon icon) {
         return {"zoom-out", "zoom-out"};
     case ToolIcon::ZoomOriginal:
         return {"zoom-original", "zoom-original"};
+    case ToolIcon::ZoomSelection:
+        return {"zoom-fit-best", "zoom-selection"};
     case ToolIcon::Function:
         return {"", "function"};
     }

@@ -18,6 +18,7 @@ enum class ToolIcon {
     ZoomIn,
     ZoomOut,
     ZoomOriginal,
+    ZoomSelection,
     Function,
 };
 

@@ -2,6 +2,7 @@
 
 #include "model/Sample.h"
 
+#include <QLine>
 #include <QPainter>
 #include <QPoint>
 #include <QVector>
@@ -26,11 +27,65 @@ void PaintDottedColumn(QPainter& painter, std::int32_t x, std::int32_t height, c
     painter.drawPoints(dots.constData(), static_cast<int>(dots.size()));
 }
 
+// Frames at least this many pixels apart get a mark each.
+constexpr std::int64_t FrameMarkSpacing = 8;
+
+std::int32_t ValueY(std::int32_t value, std::int32_t height) {
+    return height / 2 -
+           static_cast<std::int32_t>((static_cast<std::int64_t>(value) * height) / 65536);
+}
+
+void PaintColumnPeaks(QPainter& painter, const TSample& sample, const WaveWindow& window,
+                      std::int32_t channel, std::int32_t width, std::int32_t height) {
+    QVector<QLine> lines;
+    lines.reserve(width);
+    // Columns far wider than a summary block start and end on whole blocks: no value is then
+    // read one by one, and the few frames a column takes from its neighbours never show.
+    constexpr std::int64_t block = std::int64_t{1} << TWaveSummary::BaseShift;
+    const std::int64_t grain = (window.Visible - 1) / width >= 16 * block ? block : 1;
+    std::int64_t from = window.XToFrame(0);
+    for (std::int32_t i = 0; i < width; ++i) {
+        const std::int64_t next = std::max(window.XToFrame(i + 1), from + 1);
+        // The first frame of the next column joins the two, so a steady tone is a solid band.
+        const PeakRange r =
+            sample.Peaks(channel, from / grain * grain, (next + grain) / grain * grain);
+        lines.append(QLine(i, ValueY(r.Max, height), i, ValueY(r.Min, height)));
+        from = next;
+    }
+    painter.drawLines(lines.constData(), static_cast<int>(lines.size()));
+}
+
+void PaintFrameLines(QPainter& painter, const TSample& sample, const WaveWindow& window,
+                     std::int32_t channel, std::int32_t width, std::int32_t height) {
+    const std::int64_t channels = std::max<std::int64_t>(sample.Format.nChannels, 1);
+    // From the frame before the window to the one after it, so the line reaches both edges.
+    const std::int64_t first = std::max<std::int64_t>(window.First - 1, 0);
+    const std::int64_t last =
+        std::min<std::int64_t>(window.First + window.Visible, sample.NumFrames - 1);
+    QVector<QPoint> points;
+    points.reserve(static_cast<qsizetype>(std::max<std::int64_t>(last - first + 1, 0)));
+    for (std::int64_t f = first; f <= last; ++f) {
+        points.append(
+            QPoint(window.FrameToX(f), ValueY(sample.GetValue(f * channels + channel), height)));
+    }
+    if (points.size() == 1) {
+        painter.drawPoint(points.front());
+    } else {
+        painter.drawPolyline(points.constData(), static_cast<int>(points.size()));
+    }
+    if (static_cast<std::int64_t>(width) >=
+        FrameMarkSpacing * std::max<std::int64_t>(window.Visible - 1, 1)) {
+        for (const QPoint& p : points) {
+            painter.fillRect(p.x() - 1, p.y() - 1, 3, 3, painter.pen().color());
+        }
+    }
+}
+
 } // namespace
 
 void PaintLane(QPainter& painter, const TSample& sample, const WaveWindow& window,
                std::int32_t channel, std::int32_t width, std::int32_t height,
-               const WaveColors& colors) {
+               const WaveColors& colors, bool peaks) {
     if (width <= 0 || height <= 0) {
         return;
     }
@@ -65,16 +120,24 @@ void PaintLane(QPainter& painter, const TSample& sample, const WaveWindow& windo
         painter.restore();
         return;
     }
+    painter.setPen(QPen(colors.Wave, 1));
+    if (peaks) {
+        if (window.Visible - 1 > width) {
+            PaintColumnPeaks(painter, sample, window, channel, width, height);
+        } else {
+            PaintFrameLines(painter, sample, window, channel, width, height);
+        }
+        painter.restore();
+        return;
+    }
     const std::int64_t channels = std::max<std::int64_t>(sample.Format.nChannels, 1);
     QVector<QPoint> line;
     line.reserve(width);
     for (std::int32_t i = 0; i < width; ++i) {
         const std::int64_t f = window.XToFrame(i);
         const std::int32_t v = sample.GetValue(f * channels + channel);
-        line.append(QPoint(i, height / 2 - static_cast<std::int32_t>(
-                                               (static_cast<std::int64_t>(v) * height) / 65536)));
+        line.append(QPoint(i, ValueY(v, height)));
     }
-    painter.setPen(QPen(colors.Wave, 1));
     if (line.size() == 1) {
         painter.drawPoint(line.front());
     } else {

@@ -21,10 +21,13 @@ struct WaveColors {
 };
 
 // Paints one lane (channel) of sample over window into a width x height area at (0, 0):
-// background, selection, dotted loop markers, centre line, and a waveform polyline with one
-// point per pixel column. The cost depends on the width, not on the sample's length.
+// background, selection, dotted loop markers, centre line and the waveform. With peaks, a
+// column that covers several frames shows a line from their smallest to their largest value
+// (read from the sample's summary), and frames wider than a column are joined by lines, with
+// a mark on each frame once they are far apart; without, a polyline of one value per column.
+// The cost depends on the width, not on the sample's length.
 void PaintLane(QPainter& painter, const TSample& sample, const WaveWindow& window,
                std::int32_t channel, std::int32_t width, std::int32_t height,
-               const WaveColors& colors);
+               const WaveColors& colors, bool peaks = true);
 
 } // namespace sonlet

@@ -161,6 +161,8 @@ private:
     // be half of a repeat pair.
     std::array<std::optional<qulonglong>, 256> pendingRelease_{};
     std::int32_t wheelRemainder_ = 0;
+    // The lane column a Ctrl+wheel zoom keeps in place; none for the plain wheel.
+    std::optional<std::int32_t> wheelAnchor_;
     // The outer size from the settings, applied once the window manager's frame is known.
     QSize pendingOuterSize_;
 };

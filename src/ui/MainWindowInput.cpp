@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QTimer>
 #include <QWheelEvent>
+#include <cstdlib>
 
 namespace sonlet {
 
@@ -46,14 +47,22 @@ void TfrmMain::FormKeyUp(std::uint32_t virtualKey) {
 void TfrmMain::FormMouseWheelDown() {
     if (++WheelSteps >= 2) {
         WheelSteps = 0;
-        Sonlet->ZoomOut();
+        if (wheelAnchor_) {
+            Sonlet->ZoomAbout(*wheelAnchor_, false);
+        } else {
+            Sonlet->ZoomOut();
+        }
     }
 }
 
 void TfrmMain::FormMouseWheelUp() {
     if (--WheelSteps <= -2) {
         WheelSteps = 0;
-        Sonlet->ZoomIn();
+        if (wheelAnchor_) {
+            Sonlet->ZoomAbout(*wheelAnchor_, true);
+        } else {
+            Sonlet->ZoomIn();
+        }
     }
 }
 
@@ -146,8 +155,18 @@ bool TfrmMain::WheelEventForZoom(QObject* watched, QEvent* event) {
         return false;
     }
     lastWheel_ = stamp;
+    const QPoint angle = wheel->angleDelta();
+    const Qt::KeyboardModifiers modifiers = wheel->modifiers();
+    // A horizontal wheel, or Shift with the vertical one, scrolls a zoomed view.
+    if (std::abs(angle.x()) > std::abs(angle.y()) || (modifiers & Qt::ShiftModifier) != 0) {
+        Sonlet->ScrollByWheel(angle.x() != 0 ? angle.x() : angle.y());
+        return !Sonlet->ScrollsWithWheel(watched);
+    }
+    wheelAnchor_ = (modifiers & Qt::ControlModifier) != 0
+                       ? Sonlet->LaneColumnAt(wheel->globalPosition())
+                       : std::nullopt;
     // Positive angles turn the wheel away from the user: zoom in. One notch is 120.
-    wheelRemainder_ += wheel->angleDelta().y();
+    wheelRemainder_ += angle.y();
     while (wheelRemainder_ >= WheelNotch) {
         wheelRemainder_ -= WheelNotch;
         FormMouseWheelUp();

@@ -90,6 +90,8 @@ void TfrmMain::LoadSettings() {
         Sonlet->History.SetBudget(
             static_cast<std::size_t>(std::min<qlonglong>(undoMegabytes, 1 << 24)) << 20);
     }
+    // Peaks are shown unless the file says 0.
+    Sonlet->SetShowPeaks(ini.value("View/ShowPeaks").toString() != "0");
     if (ColorScheme == SchemeBlack) {
         Black1Click(*Black1);
     } else if (ColorScheme == SchemeBlue) {
@@ -111,6 +113,7 @@ void TfrmMain::SaveSettings() {
     ini.endGroup();
     ini.setValue("Playback/Tracker", Sonlet->mniTrackerPlayback->isChecked() ? 1 : 0);
     ini.setValue("Playback/LatencyMs", LatencyMs);
+    ini.setValue("View/ShowPeaks", Sonlet->ShowPeaks ? 1 : 0);
     ini.sync();
     if (ini.status() != QSettings::NoError) {
         ShowError("Cannot save the settings to " + QFile::encodeName(SettingsFile()).toStdString(),

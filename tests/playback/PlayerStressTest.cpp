@@ -59,6 +59,7 @@ void Edit(TInstrument& instrument, std::mt19937& random, const std::vector<std::
         if (TSample* sample = instrument.CurrentSample()) {
             const std::int64_t frames = 1 + random() % 20000;
             sample->SetFormat(2, 1 + random() % 2, 44100, frames * 4);
+            sample->ValuesChanged(0, frames);
             sample->ClearMarks();
         }
         break;
@@ -74,9 +75,17 @@ void Edit(TInstrument& instrument, std::mt19937& random, const std::vector<std::
         break;
     }
     case 7: {
-        InstrumentEditGuard guard(instrument.EditLock());
-        if (TSample* sample = instrument.CurrentSample()) {
-            sample->ApplyFunction(static_cast<std::int32_t>(random() % 5));
+        TSample* sample = nullptr;
+        {
+            InstrumentEditGuard guard(instrument.EditLock());
+            sample = instrument.CurrentSample();
+            if (sample != nullptr) {
+                sample->ApplyFunction(static_cast<std::int32_t>(random() % 5));
+            }
+        }
+        // Painting reads the peaks without the lock while the player mixes.
+        if (sample != nullptr) {
+            static_cast<void>(sample->Peaks(1, 0, sample->NumFrames));
         }
         break;
     }

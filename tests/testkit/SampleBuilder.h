@@ -23,6 +23,7 @@ inline TSample& FillSample(TSample& s, std::int64_t frames, int channels, const 
         }
     }
     s.ClearMarks();
+    s.ValuesChanged(0, frames);
     return s;
 }
 

@@ -55,9 +55,9 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
               (QStringList{"Undo", "Redo", "-", "Cu&t", "&Copy", "&Paste", "Paste Mix", "Crop",
                            "Delete", "Select All"}));
     EXPECT_EQ(VisibleTexts(frame->mniView->actions()),
-              (QStringList{"Zoom", "-", "File info", "Channels", "Snap to zero crossings"}));
+              (QStringList{"Zoom", "Show peaks", "-", "File info", "Channels", "Snap to zero crossings"}));
     EXPECT_EQ(VisibleTexts(frame->mniZoom->actions()),
-              (QStringList{"Zoom in", "Zoom out", "Original"}));
+              (QStringList{"Zoom in", "Zoom out", "Original", "Zoom to selection"}));
     EXPECT_EQ(VisibleTexts(frame->mniFunction->actions()), (QStringList{"Noise",
                                                                         "Silence",
                                                                         "Tone...",

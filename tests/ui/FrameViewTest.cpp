@@ -239,6 +239,7 @@ private slots:
         frame.AccentColor = QColor(0xFF, 0xFF, 0x00);
         frame.CenterLineColor = QColor(0xFF, 0xFF, 0xFF);
         frame.WaveColor = QColor(0xE0, 0xE0, 0xE0);
+        frame.ShowPeaks = false; // the picture of one value per column
         ZoomFactor = 1.0;
 
         QImage image(400, 100, QImage::Format_RGB32);
@@ -277,6 +278,42 @@ private slots:
         QCOMPARE(at(50, 50), frame.CenterLineColor);
         QCOMPARE(at(0, 10), frame.WaveColor); // the loop markers still show
         QCOMPARE(at(0, 11), frame.BackgroundColor);
+    }
+
+    // At full view a column covers 12500 frames; one burst of 100 full-scale frames among
+    // ten million silent ones must still show, as a line over the lane's whole height.
+    void peaksShowAShortBurstInALongSample() {
+        const std::int64_t burst = 6'543'210;
+        ShownFrame f([&](TInstrument& inst) {
+            inst.AddSample();
+            TSample& s = testkit::FillSample(*inst.CurrentSample(), 10'000'000, 1);
+            for (std::int64_t i = burst; i < burst + 100; ++i) {
+                s.SetValue(i % 2 == 0 ? 32767 : -32768, i);
+            }
+            s.ValuesChanged(burst, burst + 100);
+        });
+        QImage image(800, 100, QImage::Format_RGB32);
+        f.frame.PaintToImage(image, 0);
+        const int x = f.frame.FrameToX(burst);
+        for (int y = 1; y < 100; ++y) {
+            QCOMPARE(QColor(image.pixel(x, y)), f.frame.WaveColor);
+        }
+        QCOMPARE(QColor(image.pixel(x - 3, 10)), f.frame.BackgroundColor);
+        QCOMPARE(QColor(image.pixel(x + 3, 90)), f.frame.BackgroundColor);
+
+        // Zoom to selection shows exactly the selected frames; that far in, each frame's
+        // value gets a mark of its own beside the lines that join them.
+        f.Sample().SetMarkA(burst + 10);
+        f.Sample().SetMarkB(burst + 59);
+        f.frame.ZoomToSelection();
+        QCOMPARE(f.frame.XToFrame(0), burst + 10);
+        QCOMPARE(f.frame.XToFrame(800), burst + 59);
+        f.frame.PaintToImage(image, 0);
+        const int mark = f.frame.FrameToX(burst + 12); // +32767 lies at y 1
+        QCOMPARE(QColor(image.pixel(mark, 1)), f.frame.WaveColor);
+        QCOMPARE(QColor(image.pixel(mark + 1, 2)), f.frame.WaveColor);
+        QCOMPARE(QColor(image.pixel(mark - 1, 0)), f.frame.WaveColor);
+        QCOMPARE(QColor(image.pixel(mark + 5, 1)), f.frame.SelectionColor);
     }
 
     void shownLanePaintsTheCurrentColours() {

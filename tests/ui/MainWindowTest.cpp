@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMimeData>
+#include <QScrollBar>
 #include <QSettings>
 #include <QSlider>
 #include <QSpinBox>
@@ -89,11 +90,13 @@ protected:
     NoteCount Piano(int note) { return CountNotes(*window->Player, window->Instrument, note); }
     NoteCount Frame(int note) { return CountNotes(*window->Player, window->Sonlet->Slot, note); }
 
-    void Wheel(int angle, qulonglong timestamp, QWidget* over = nullptr) {
+    void Wheel(int angle, qulonglong timestamp, QWidget* over = nullptr,
+               Qt::KeyboardModifiers modifiers = Qt::NoModifier, QPointF at = {10, 10},
+               bool sideways = false) {
         QWidget& target = over != nullptr ? *over : *window->Sonlet->PaintBox1;
-        const QPointF at(10, 10);
-        QWheelEvent event(at, target.mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        const QPoint delta = sideways ? QPoint(angle, 0) : QPoint(0, angle);
+        QWheelEvent event(at, target.mapToGlobal(at), QPoint(), delta, Qt::NoButton, modifiers,
+                          Qt::NoScrollPhase, false);
         event.setTimestamp(timestamp);
         QApplication::sendEvent(&target, &event);
     }
@@ -423,6 +426,56 @@ TEST_F(MainWindowTest, UnknownSchemeNumberShowsWhiteAndIsWrittenBackAtClose) {
     EXPECT_EQ(SettingsValue("Top"), 70);
     EXPECT_EQ(SettingsValue("Width"), 839);
     EXPECT_EQ(SettingsValue("Height"), 516);
+}
+
+// Ctrl keeps the frame under the mouse in its column while the two-notch rule still counts;
+// Shift or a sideways wheel scrolls a zoomed view and never zooms.
+TEST_F(MainWindowTest, CtrlWheelZoomsAboutTheMouseAndShiftOrSidewaysWheelScrolls) {
+    MakeWindow();
+    TfrSonlet& frame = *window->Sonlet;
+    const QPointF at(600, 10);
+    const std::int64_t under = frame.XToFrame(600);
+    Wheel(120, 1, nullptr, Qt::ControlModifier, at);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 1.0);
+    for (qulonglong t = 2; t < 5; ++t) {
+        Wheel(120, t, nullptr, Qt::ControlModifier, at);
+    }
+    ASSERT_DOUBLE_EQ(ZoomFactor, 4.0);
+    EXPECT_NEAR(static_cast<double>(frame.XToFrame(600)), static_cast<double>(under), 2.0);
+    EXPECT_GT(frame.ScrollBar->value(), 0);
+
+    const int position = frame.ScrollBar->value();
+    Wheel(-120, 6, nullptr, Qt::ShiftModifier, at);
+    Wheel(-120, 7, nullptr, Qt::ShiftModifier, at);
+    EXPECT_GT(frame.ScrollBar->value(), position) << "Shift and the wheel down scroll on";
+    Wheel(120, 8, nullptr, Qt::NoModifier, at, true);
+    Wheel(120, 9, nullptr, Qt::NoModifier, at, true);
+    EXPECT_EQ(frame.ScrollBar->value(), position);
+    EXPECT_DOUBLE_EQ(ZoomFactor, 4.0);
+
+    const int middle = frame.PaintBox1->width() / 2;
+    const std::int64_t shown = frame.XToFrame(middle);
+    Wheel(-120, 10, nullptr, Qt::ControlModifier, QPointF(middle, 10));
+    Wheel(-120, 11, nullptr, Qt::ControlModifier, QPointF(middle, 10));
+    EXPECT_DOUBLE_EQ(ZoomFactor, 2.0);
+    EXPECT_NEAR(static_cast<double>(frame.XToFrame(middle)), static_cast<double>(shown), 2.0);
+}
+
+// View > Show peaks is on by default and kept in [View] across a restart.
+TEST_F(MainWindowTest, ShowPeaksIsOnByDefaultAndKept) {
+    MakeWindow();
+    QAction* item = window->Sonlet->mniShowPeaks;
+    EXPECT_TRUE(item->isChecked());
+    EXPECT_TRUE(window->Sonlet->ShowPeaks);
+    item->trigger();
+    EXPECT_FALSE(window->Sonlet->ShowPeaks);
+    ASSERT_TRUE(CloseCompletely());
+    QSettings ini(QString::fromStdString(SettingsPath()), QSettings::IniFormat);
+    EXPECT_EQ(ini.value("View/ShowPeaks").toInt(), 0);
+    window.reset();
+    MakeWindow();
+    EXPECT_FALSE(window->Sonlet->mniShowPeaks->isChecked());
+    EXPECT_FALSE(window->Sonlet->ShowPeaks);
 }
 
 // "Tracker playback" sets the mode of the notes started after it, each sounding voice keeping

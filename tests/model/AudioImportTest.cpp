@@ -228,6 +228,16 @@ TEST(AudioImport, BothReadersTuneAWavFileToItsRateAndKeepItsLoop) {
     EXPECT_EQ(plain.CurrentSample()->Transpose, 0);
     EXPECT_EQ(plain.CurrentSample()->Finetune, 0);
     EXPECT_EQ(plain.CurrentSample()->LoopLength, 1);
+
+    // A real file whose sampler chunk stands after the data and other chunks.
+    const auto corpus = testkit::CorpusDir("wav");
+    if (!corpus.empty()) {
+        const auto cue = ImportAudioFile((corpus / "rochars_wavefile__smpl_cue.wav").string());
+        ASSERT_NE(cue, nullptr);
+        EXPECT_EQ(cue->LoopType, LoopForward);
+        EXPECT_EQ(cue->LoopStart, 176400);
+        EXPECT_EQ(cue->LoopLength, 176400);
+    }
 }
 
 } // namespace

@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(int(f.inst.Fadeout), 2875);
         QCOMPARE(f.frame.lbVolFadeout->text(), QString("Volume fadeout: 2875"));
         QCOMPARE(f.frame.lbNumFrames->text(), QString("1000 frames"));
-        QCOMPARE(f.frame.lbFreq->text(), QString("44100 Hz at C-5"));
+        QCOMPARE(f.frame.lbFreq->text(), QString("44440 Hz at C-5")); // Finetune 17
         QCOMPARE(f.frame.lbFormat->text(), QString("16 bit, mono"));
         QCOMPARE(f.frame.lbSamples->item(0)->text(), QString("1:Lead"));
         f.frame.PageControl1->setCurrentWidget(f.frame.pnInstrument);

@@ -112,9 +112,9 @@ std::int64_t ParseInteger(std::string_view text, std::string_view what) {
     return value;
 }
 
-void LoadLikeOpen(TInstrument& instrument, const std::string& path) {
+bool LoadLikeOpen(TInstrument& instrument, const std::string& path) {
     instrument.InitNew();
-    instrument.LoadFromFile(path);
+    return instrument.LoadFromFile(path);
 }
 
 bool AddFiles(TInstrument& instrument, std::span<const std::string> files,

@@ -69,8 +69,9 @@ ParsedArgs ParseArgsAtLeast(std::span<const std::string> args, std::size_t minim
 
 std::int64_t ParseInteger(std::string_view text, std::string_view what);
 
-// Loads a file as the editor's Open does (".xi" by extension, anything else as WAV).
-void LoadLikeOpen(TInstrument& instrument, const std::string& path);
+// Loads a file as the editor's Open does (".xi" by extension, anything else as WAV); false,
+// after a message, when the file did not load and the instrument holds a new one's silence.
+bool LoadLikeOpen(TInstrument& instrument, const std::string& path);
 
 // Adds each file's samples to instrument through the audio import, stopping at the first
 // failure; at more than 16 samples that is one. False when the command has failed.

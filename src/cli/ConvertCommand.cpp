@@ -13,7 +13,11 @@ int RunConvert(std::span<const std::string> args) {
     RequireXiName(output);
     RecordingReporter reporter;
     TInstrument inst;
-    LoadLikeOpen(inst, parsed.positional[0]);
+    // Without its input there is nothing to convert: the silence of a new instrument is no
+    // output.
+    if (!LoadLikeOpen(inst, parsed.positional[0]) || reporter.Failed()) {
+        return ExitFailure;
+    }
     if (!AddFiles(inst, parsed.All("--add"), reporter)) {
         return ExitFailure;
     }

@@ -1,5 +1,6 @@
 #include "cli/CliCommand.h"
 #include "cli/CliSupport.h"
+#include "model/AudioImport.h"
 #include "model/Instrument.h"
 #include "model/WavWriter.h"
 #include "support/Report.h"
@@ -24,7 +25,10 @@ int RunExport(std::span<const std::string> args) {
         return ExitFailure;
     }
     const TSample& sample = *inst.Samples[static_cast<std::size_t>(index)];
-    return SaveSampleAsWav(sample, parsed.positional[1]) ? ExitOk : ExitFailure;
+    // At the rate its tuning plays, as the sample list's Save writes it, so an import of
+    // the file tunes the sample as it was.
+    return SaveSampleAsWav(sample, parsed.positional[1], RateOfTuning(sample)) ? ExitOk
+                                                                               : ExitFailure;
 }
 
 } // namespace

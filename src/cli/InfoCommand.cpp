@@ -66,6 +66,25 @@ void WriteSample(JsonWriter& json, const TSample& s) {
     json.EndObject();
 }
 
+std::string MessagesJson(JsonWriter& json, const std::vector<std::string>& messages) {
+    json.Key("messages").BeginArray();
+    for (const std::string& m : messages) {
+        json.String(Latin1ToUtf8(m));
+    }
+    json.EndArray();
+    json.EndObject();
+    return json.Text();
+}
+
+// A file that did not load describes no instrument: no samples, only why.
+std::string FailureJson(const std::string& format, const std::vector<std::string>& messages) {
+    JsonWriter json;
+    json.BeginObject();
+    json.Key("format").String(format);
+    json.Key("samples").BeginArray().EndArray();
+    return MessagesJson(json, messages);
+}
+
 std::string Json(const TInstrument& inst, const std::string& format,
                  const std::vector<std::string>& messages) {
     JsonWriter json;
@@ -97,13 +116,7 @@ std::string Json(const TInstrument& inst, const std::string& format,
         WriteSample(json, *inst.Samples[static_cast<std::size_t>(i)]);
     }
     json.EndArray();
-    json.Key("messages").BeginArray();
-    for (const std::string& m : messages) {
-        json.String(Latin1ToUtf8(m));
-    }
-    json.EndArray();
-    json.EndObject();
-    return json.Text();
+    return MessagesJson(json, messages);
 }
 
 const char* LoopName(std::uint8_t type) {
@@ -168,8 +181,15 @@ int RunInfo(std::span<const std::string> args) {
     const std::string& path = parsed.positional[0];
     RecordingReporter reporter;
     TInstrument inst;
-    LoadLikeOpen(inst, path);
+    const bool loaded = LoadLikeOpen(inst, path);
     const std::string format = GetFileExt(path) == "xi" ? "xi" : "wav";
+    if (!loaded) {
+        // The failure is on stderr; what the instrument holds now is not the file's.
+        if (parsed.Has("--json")) {
+            std::cout << FailureJson(format, reporter.Messages()) << "\n";
+        }
+        return ExitFailure;
+    }
     if (parsed.Has("--json")) {
         std::cout << Json(inst, format, reporter.Messages()) << "\n";
     } else {

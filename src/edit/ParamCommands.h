@@ -18,7 +18,7 @@ struct SampleParams {
     std::uint8_t Volume = 64;
     std::int8_t Panning = 0;
     std::int8_t Transpose = 0;
-    std::int8_t Finetune = 0;
+    std::int16_t Finetune = 0;
     std::uint8_t LoopType = 0;
     std::int64_t LoopStart = -1;
     std::int64_t LoopLength = 0;

@@ -29,16 +29,20 @@ SampleTuning TuningForRate(double rate, std::int32_t bytesPerSample) {
     const double fine = std::clamp(std::round((semitones - relative) * 128.0), -128.0, 127.0);
     const int offset = bytesPerSample == 1 ? xi::FinetuneOffset8 : xi::FinetuneOffset16;
     return {static_cast<std::int8_t>(relative - xi::RelativeNoteBias),
-            static_cast<std::int8_t>(std::clamp(fine + offset, -128.0, 127.0))};
+            static_cast<std::int16_t>(fine + offset)};
+}
+
+double ExactRateOfTuning(const TSample& sample) {
+    const SampleTuning untuned = TuningForRate(44100.0, sample.BytesPerSample);
+    const double semitones =
+        (sample.Transpose - untuned.Transpose) + (sample.Finetune - untuned.Finetune) / 128.0;
+    return 44100.0 * std::exp2(semitones / 12.0);
 }
 
 std::uint32_t RateOfTuning(const TSample& sample) {
     static constexpr std::array<double, 12> CommonRates{8000,  11025, 16000, 22050, 24000,  32000,
                                                         44100, 48000, 88200, 96000, 176400, 192000};
-    const SampleTuning untuned = TuningForRate(44100.0, sample.BytesPerSample);
-    const double semitones =
-        (sample.Transpose - untuned.Transpose) + (sample.Finetune - untuned.Finetune) / 128.0;
-    const double rate = 44100.0 * std::exp2(semitones / 12.0);
+    const double rate = ExactRateOfTuning(sample);
     for (const double common : CommonRates) {
         if (std::abs(rate / common - 1.0) < 0.001) {
             return static_cast<std::uint32_t>(common);
@@ -48,7 +52,13 @@ std::uint32_t RateOfTuning(const TSample& sample) {
 }
 
 void FinishImportedSample(TSample& sample, const std::string& fileName, double rate) {
+    const std::uint8_t loopType = sample.LoopType;
+    const std::int64_t loopStart = sample.LoopStart;
+    const std::int64_t loopLength = sample.LoopLength;
     sample.ResetParams();
+    sample.LoopType = loopType;
+    sample.LoopStart = loopStart;
+    sample.LoopLength = loopLength;
     sample.SampleName = PathBytes(NativePath(fileName).stem()).substr(0, MaxSampleNameLength);
     // The XI writer keeps a sample's name bytes as they were read: a new sample's are its name.
     std::copy(sample.SampleName.begin(), sample.SampleName.end(),

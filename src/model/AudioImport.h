@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace sonlet {
 
@@ -13,16 +14,23 @@ class TInstrument;
 // How a sample's Transpose and Finetune make a tracker play it at a given rate at C-5.
 struct SampleTuning {
     std::int8_t Transpose = 0;
-    std::int8_t Finetune = 0;
+    std::int16_t Finetune = 0;
 };
 
-// The tuning that plays a sample recorded at rate (Hz) at that rate at C-5, as trackers set a
-// sample's C-5 speed: relative note and finetune (1/128 semitone) with C-4 at 8363 Hz, here
-// as the Transpose and Finetune that the XI file stores them from (16- or 8-bit sample).
+// The tuning that plays a sample recorded at rate (Hz) at that rate at C-5, the note at which
+// Transpose 0 plays a sample frame for frame: relative note and finetune (1/128 semitone)
+// with C-4 at 8363 Hz, here as the Transpose and Finetune that the XI file stores them from
+// (16- or 8-bit sample). Trackers' own WAV loaders put a file's rate at C-4 instead, an
+// octave lower.
 SampleTuning TuningForRate(double rate, std::int32_t bytesPerSample);
 // The rate a tuning plays at C-5, relative to an untuned sample at 44100 Hz; within a tenth
 // of a percent of a common recording rate it is that rate.
 std::uint32_t RateOfTuning(const TSample& sample);
+// The same, unrounded.
+double ExactRateOfTuning(const TSample& sample);
+
+// The refusal of a file whose data hold not one frame.
+inline constexpr std::string_view NoSampleDataText = "The file holds no sample data";
 
 struct AudioImportOptions {
     // Triangular dither whenever the depth is reduced; tests switch it off to compare values.
@@ -40,8 +48,9 @@ struct AudioImportOptions {
 std::unique_ptr<TSample> ImportAudioFile(const std::string& fileName,
                                          const AudioImportOptions& options = {});
 
-// The last step of every import: the sample's parameters reset, named after the file (no
-// folder, no extension), tuned to play at rate at C-5, and no marks.
+// The last step of every import: the sample's parameters reset but for the loop the file
+// gave, named after the file (no folder, no extension), tuned to play at rate at C-5, and no
+// marks.
 void FinishImportedSample(TSample& sample, const std::string& fileName, double rate);
 
 struct AddedSamples {

@@ -1,4 +1,5 @@
 #include "model/AudioImport.h"
+#include "model/SamplerChunk.h"
 #include "support/FileIO.h"
 #include "support/Report.h"
 
@@ -7,6 +8,7 @@
 #include <cstdlib>
 #include <limits>
 #include <new>
+#include <optional>
 #include <sndfile.h>
 #include <string_view>
 #include <vector>
@@ -96,7 +98,8 @@ std::int16_t ToSixteenBit(double value, Dither& dither) {
 
 // libsndfile shortens a file whose data ends before its header says, and notes it in its log:
 // "data : DECLARED (should be HELD)". A declared size below the one expected (an RF64 file's
-// placeholder, say) is no early end.
+// placeholder, say) is no early end, nor is the size a streaming recorder leaves unset, which
+// means: the data up to the end of the file.
 bool LogSaysDataWasCut(SNDFILE* file) {
     std::array<char, 4096> log{};
     sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size()));
@@ -113,7 +116,8 @@ bool LogSaysDataWasCut(SNDFILE* file) {
         }
         const std::string declared(line.substr(colon + 1, should - colon - 1));
         const std::string held(line.substr(should + 11));
-        if (std::strtoull(declared.c_str(), nullptr, 0) > std::strtoull(held.c_str(), nullptr, 0)) {
+        const unsigned long long size = std::strtoull(declared.c_str(), nullptr, 0);
+        if (size != 0xFFFFFFFFULL && size > std::strtoull(held.c_str(), nullptr, 0)) {
             return true;
         }
     }
@@ -173,6 +177,32 @@ struct FromDoublesTo16 {
     std::int16_t operator()(double v) const { return ToSixteenBit(v, *dither); }
 };
 
+// The first loop libsndfile found in the file (a WAV file's sampler chunk, an AIFF file's
+// instrument chunk), with its end made inclusive again.
+std::optional<SmplLoop> FileLoop(SNDFILE* file) {
+    SF_INSTRUMENT instrument{};
+    if (sf_command(file, SFC_GET_INSTRUMENT, &instrument, sizeof instrument) != SF_TRUE ||
+        instrument.loop_count < 1) {
+        return std::nullopt;
+    }
+    const auto& loop = instrument.loops[0];
+    std::uint32_t type = 0;
+    switch (loop.mode) {
+    case SF_LOOP_FORWARD:
+        type = SmplLoopForward;
+        break;
+    case SF_LOOP_ALTERNATING:
+        type = SmplLoopAlternating;
+        break;
+    case SF_LOOP_BACKWARD:
+        type = SmplLoopBackward;
+        break;
+    default:
+        return std::nullopt;
+    }
+    return SmplLoop{type, loop.start, std::int64_t{loop.end} - 1};
+}
+
 } // namespace
 
 std::unique_ptr<TSample> ImportAudioFile(const std::string& fileName,
@@ -227,11 +257,18 @@ std::unique_ptr<TSample> ImportAudioFile(const std::string& fileName,
         ShowError("Not enough memory to import " + fileName, MessageIcon::Warning);
         return nullptr;
     }
+    if (frames == 0) {
+        ShowError(NoSampleDataText, MessageIcon::Warning);
+        return nullptr;
+    }
     sample->NumSamples = frames * channels;
     sample->NumFrames = frames;
     sample->ValuesChanged(0, frames);
     sample->DataSize = sample->NumSamples * bytes;
     FinishImportedSample(*sample, fileName, info.samplerate);
+    if (const std::optional<SmplLoop> loop = FileLoop(file.get())) {
+        TakeFileLoop(*sample, *loop);
+    }
 
     if (info.channels > 2) {
         ShowWarning("The file has " + std::to_string(info.channels) +

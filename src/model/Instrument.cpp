@@ -1,5 +1,6 @@
 #include "model/Instrument.h"
 
+#include "model/AudioImport.h"
 #include "support/Text.h"
 
 #include <utility>
@@ -88,6 +89,17 @@ bool TInstrument::SaveToFile(const std::string& fileName) {
     return GetFileExt(fileName) == "xi" && SaveXi(fileName);
 }
 
+namespace {
+
+// A WAV file's sample plays at the file's own rate at C-5, as an imported one does.
+void TuneToItsRate(TSample& sample) {
+    const SampleTuning tuning = TuningForRate(sample.Format.nSamplesPerSec, sample.BytesPerSample);
+    sample.Transpose = tuning.Transpose;
+    sample.Finetune = tuning.Finetune;
+}
+
+} // namespace
+
 // Each load below declares the instrument it reads into before it takes the edit lock, so
 // the samples it puts aside are freed after the lock is released.
 bool TInstrument::LoadWav(const std::string& fileName) {
@@ -97,6 +109,7 @@ bool TInstrument::LoadWav(const std::string& fileName) {
     if (!sample.LoadFromWav(fileName)) {
         return false;
     }
+    TuneToItsRate(sample);
     sample.ClearMarks();
     TakeSamples(loaded);
     return true;
@@ -110,6 +123,7 @@ bool TInstrument::AddWavSample(const std::string& fileName) {
     if (!sample->LoadFromWav(fileName)) {
         return false;
     }
+    TuneToItsRate(*sample);
     sample->ClearMarks();
     InstrumentEditGuard guard(editLock_);
     Samples[static_cast<std::size_t>(SampleCount)] = std::move(sample);

@@ -88,8 +88,8 @@ public:
     // Saves as XI when the name ends in ".xi"; any other name saves nothing. True only when
     // the file was written.
     bool SaveToFile(const std::string& fileName);
-    // Replaces the samples by the one sample of a WAV file; the instrument's envelopes,
-    // name and XI block stay, Fadeout becomes 1024.
+    // Replaces the samples by the one sample of a WAV file, tuned to play at the file's rate
+    // at C-5; the instrument's envelopes, name and XI block stay, Fadeout becomes 1024.
     bool LoadWav(const std::string& fileName);
     // Reads a WAV file into a new sample after the existing ones and makes it current.
     // False, with nothing added, when 16 samples are held (not reported) or the file gave no

@@ -67,6 +67,12 @@ enum SampleFunction : std::int32_t {
     FunctionRemoveDc = 15,
 };
 
+// The relative note and finetune bytes of a sample's XI header.
+struct XiTuning {
+    std::uint8_t RelativeNote = 0;
+    std::int8_t Finetune = 0;
+};
+
 // One sample of an instrument: values in blocks (8-bit unsigned with 128 as silence, or
 // signed 16-bit), channels interleaved, and the per-sample parameters of an XI file.
 //
@@ -88,7 +94,9 @@ public:
     std::uint8_t Volume = 0;
     std::int8_t Panning = 0;
     std::int8_t Transpose = 0;
-    std::int8_t Finetune = 0;
+    // In 1/128 semitone, offset by the depth as the XI file stores it (see SavedTuning); wider
+    // than the file's byte so that every byte a file holds reads back as its own value.
+    std::int16_t Finetune = 0;
     std::string SampleName;
     std::int64_t NumSamples = 0;
     std::int64_t NumFrames = 0;
@@ -188,6 +196,10 @@ public:
     bool WriteXiHeader(FileHandle& file);
     bool WriteXiData(FileHandle& file) const;
 
+    // The first and last value Finetune may take, so that its XI byte stays in -128..127.
+    std::int32_t FinetuneMin() const;
+    std::int32_t FinetuneMax() const;
+
     // Runs one of the Function menu's operations (SampleFunction) over the selection.
     // (SampleFunctions.h has the same over any range of frames.)
     void ApplyFunction(std::int32_t code);
@@ -195,5 +207,9 @@ public:
 private:
     TWaveSummary summary_;
 };
+
+// The tuning as the XI writer stores it: a finetune beyond its byte carries whole semitones
+// into the relative note, so the saved sample plays at the pitch it shows.
+XiTuning SavedTuning(const TSample& sample);
 
 } // namespace sonlet

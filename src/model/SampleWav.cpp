@@ -1,4 +1,5 @@
 #include "model/Sample.h"
+#include "model/SamplerChunk.h"
 #include "support/FileIO.h"
 #include "support/Report.h"
 
@@ -7,6 +8,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string_view>
 
 namespace sonlet {
@@ -23,28 +25,24 @@ bool IsChunkId(std::span<const char, 4> id) {
     return std::all_of(id.begin(), id.end(), [](char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-// Where the chunk after a body of size bytes at body begins. RIFF pads an odd-sized body
-// with one byte, but some writers leave the pad out: the padded position is taken when an
-// identifier stands there, the unpadded one otherwise.
-std::int64_t NextChunkStart(FileHandle& file, std::int64_t body, std::int64_t size) {
-    const std::int64_t end = body + size;
-    if (size % 2 == 0) {
-        return end;
-    }
+bool IdAt(FileHandle& file, std::int64_t at) {
     std::array<char, 4> id{};
-    const bool padded = file.Seek(end + 1) &&
-                        ReadExact(file, std::as_writable_bytes(std::span(id))) && IsChunkId(id);
-    return padded ? end + 1 : end;
+    return file.Seek(at) && ReadExact(file, std::as_writable_bytes(std::span(id))) && IsChunkId(id);
 }
 
-// Walks the chunks from the file's current position to the size field of the chunk named
-// wanted. A size that points backwards or past the end of the file ends the walk, so
-// crafted files can neither loop nor send the reader outside the file.
-bool FindChunk(FileHandle& file, std::string_view wanted) {
+// How many odd-sized chunks a walk tries both after their pad byte and without it.
+constexpr int PadRetries = 8;
+
+// Walks the chunks from at to the size field of the chunk named wanted. A size that points
+// backwards or past the end of the file ends the walk, so crafted files can neither loop nor
+// send the reader outside the file. RIFF pads an odd-sized body with one byte, but some
+// writers leave the pad out: when an identifier stands after the pad the walk goes on from
+// there, and when that leads to no chunk named wanted, from the unpadded position.
+bool WalkChunks(FileHandle& file, std::int64_t at, std::string_view wanted, int& retries) {
     const std::int64_t fileSize = file.Size();
     for (;;) {
         char id[4];
-        if (!ReadExact(file, std::as_writable_bytes(std::span(id)))) {
+        if (!file.Seek(at) || !ReadExact(file, std::as_writable_bytes(std::span(id)))) {
             return false;
         }
         if (std::string_view(id, 4) == wanted) {
@@ -55,11 +53,64 @@ bool FindChunk(FileHandle& file, std::string_view wanted) {
             return false;
         }
         const auto size = static_cast<std::int32_t>(LoadLE32(sizeBytes));
-        const std::int64_t body = file.Position();
-        if (size < 0 || body + size > fileSize || !file.Seek(NextChunkStart(file, body, size))) {
+        const std::int64_t end = at + 8 + size;
+        if (size < 0 || end > fileSize) {
             return false;
         }
+        if (size % 2 == 0 || !IdAt(file, end + 1)) {
+            at = end;
+        } else if (retries > 0) {
+            --retries;
+            if (WalkChunks(file, end + 1, wanted, retries)) {
+                return true;
+            }
+            at = end;
+        } else {
+            at = end + 1;
+        }
     }
+}
+
+bool FindChunk(FileHandle& file, std::int64_t from, std::string_view wanted) {
+    int retries = PadRetries;
+    return WalkChunks(file, from, wanted, retries);
+}
+
+// A WAVE_FORMAT_EXTENSIBLE record holds PCM when its sub-format is this GUID.
+constexpr std::array<std::uint8_t, 16> PcmSubFormat{0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
+                                                    0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+constexpr std::uint16_t TagPcm = 1;
+constexpr std::uint16_t TagExtensible = 0xFFFE;
+constexpr std::int32_t ExtensibleSize = 40;
+constexpr std::int64_t SubFormatOffset = 24;
+
+// Only PCM data are read as they stand: A-law or float bytes read as integers are noise.
+bool HoldsPcm(FileHandle& file, const WaveFormat& format, std::int64_t formatBody,
+              std::int32_t formatSize) {
+    if (format.wFormatTag == TagPcm) {
+        return true;
+    }
+    if (format.wFormatTag != TagExtensible || formatSize < ExtensibleSize) {
+        return false;
+    }
+    std::array<std::uint8_t, 16> guid{};
+    return file.Seek(formatBody + SubFormatOffset) &&
+           ReadExact(file, std::as_writable_bytes(std::span(guid))) && guid == PcmSubFormat;
+}
+
+// The first loop of the file's sampler chunk, wherever it stands among the chunks.
+std::optional<SmplLoop> ReadSmplLoop(FileHandle& file) {
+    if (!FindChunk(file, 12, "smpl")) {
+        return std::nullopt;
+    }
+    std::array<std::uint8_t, 4> sizeBytes{};
+    std::array<std::uint8_t, SmplHeaderSize + SmplLoopSize> body{};
+    if (!ReadExact(file, std::as_writable_bytes(std::span(sizeBytes)))) {
+        return std::nullopt;
+    }
+    const std::size_t size = std::min<std::size_t>(LoadLE32(sizeBytes.data()), body.size());
+    const std::size_t got = file.Read(std::as_writable_bytes(std::span(body)).first(size));
+    return FirstSmplLoop(std::span(body).first(got));
 }
 
 // Leaves the file at the size field of the format chunk. The chunk usually follows "WAVE"
@@ -73,7 +124,7 @@ bool FindFormatChunk(FileHandle& file) {
     if (std::string_view(ident, 7) == "WAVEfmt") {
         return file.Skip(1);
     }
-    return std::string_view(ident, 4) == "WAVE" && file.Seek(12) && FindChunk(file, "fmt ");
+    return std::string_view(ident, 4) == "WAVE" && FindChunk(file, 12, "fmt ");
 }
 
 template <typename T>
@@ -113,6 +164,7 @@ bool TSample::LoadFromWav(const std::string& fileName) {
             return false;
         }
 
+        const std::int64_t formatStart = file.Position() - 4;
         const auto formatSize = static_cast<std::int32_t>(ReadDWord(file));
         const std::int64_t formatBody = file.Position();
         std::uint8_t fields[16] = {};
@@ -125,10 +177,10 @@ bool TSample::LoadFromWav(const std::string& fileName) {
         Format.wBitsPerSample = LoadLE16(fields + 14);
         Format.cbSize = 0;
 
+        const bool pcm = HoldsPcm(file, Format, formatBody, formatSize);
         const bool found = formatSize >= 0 && formatBody + formatSize <= file.Size() &&
-                           file.Seek(NextChunkStart(file, formatBody, formatSize)) &&
-                           FindChunk(file, "data");
-        if (!found || (Format.wBitsPerSample != 8 && Format.wBitsPerSample != 16) ||
+                           FindChunk(file, formatStart, "data");
+        if (!found || !pcm || (Format.wBitsPerSample != 8 && Format.wBitsPerSample != 16) ||
             Format.nBlockAlign > 4) {
             MakeEmpty();
             ShowError("Format not supported", MessageIcon::Warning);
@@ -162,6 +214,14 @@ bool TSample::LoadFromWav(const std::string& fileName) {
         DataSize = got < wanted ? got * BytesPerSample : size;
         NumSamples = got;
         NumFrames = NumSamples / Format.nChannels;
+        // A loop of the file's sampler chunk replaces whatever loop the sample had.
+        LoopType = LoopNone;
+        LoopStart = -1;
+        LoopLength = 0;
+        UpdateRanges();
+        if (const std::optional<SmplLoop> loop = ReadSmplLoop(file)) {
+            TakeFileLoop(*this, *loop);
+        }
         ValuesChanged(0, NumFrames);
         if (cut) {
             ShowWarning(FileEndsEarlyText);

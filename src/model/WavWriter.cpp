@@ -1,5 +1,6 @@
 #include "model/WavWriter.h"
 
+#include "model/SamplerChunk.h"
 #include "support/AtomicFile.h"
 #include "support/FileIO.h"
 #include "support/Report.h"
@@ -49,12 +50,16 @@ std::vector<std::uint8_t> WavFileBytes(const TSample& sample, std::uint32_t rate
         sample.Format.nChannels == 0 ? 0 : sample.NumFrames * sample.Format.nChannels;
     const auto dataSize = static_cast<std::uint32_t>(values * bytesPerValue);
     const std::uint32_t pad = dataSize & 1;
+    // The sampler chunk after the data keeps the loop and tells samplers the unity note.
+    const std::vector<std::uint8_t> smpl = SmplChunk(sample, rate);
+    const auto extra = static_cast<std::uint32_t>(pad + smpl.size());
 
     // Zero-filled, so the pad byte of an odd data size is already in place.
-    std::vector<std::uint8_t> out(WavHeaderSize + dataSize + pad);
-    const auto header =
-        PcmWavHeader(channels, rate, static_cast<std::uint16_t>(bytesPerValue * 8), dataSize, pad);
+    std::vector<std::uint8_t> out(WavHeaderSize + dataSize + extra);
+    const auto header = PcmWavHeader(channels, rate, static_cast<std::uint16_t>(bytesPerValue * 8),
+                                     dataSize, extra);
     std::copy(header.begin(), header.end(), out.begin());
+    std::copy(smpl.begin(), smpl.end(), out.end() - static_cast<std::ptrdiff_t>(smpl.size()));
     const auto count = static_cast<std::size_t>(values);
     std::uint8_t* data = out.data() + WavHeaderSize;
     if (eightBit) {

@@ -64,10 +64,13 @@ inline constexpr std::size_t RelativeNoteOffset = 16;
 inline constexpr std::size_t SampleNameOffset = 18;
 
 // Sample type bits: the loop in bits 0 and 1; any of bits 2..4 marks 16-bit data on reading,
-// bit 4 is what the writer sets.
+// bit 4 is what the writer sets. Bit 5 marks a stereo sample as OpenMPT and Schism Tracker
+// write it: the left channel's run, then the right channel's, each delta-coded from 0, with
+// length and loop counting the bytes of both channels.
 inline constexpr std::uint8_t TypeLoopMask = 0x03;
 inline constexpr std::uint8_t TypeSixteenBitMask = 0x1C;
 inline constexpr std::uint8_t TypeSixteenBit = 0x10;
+inline constexpr std::uint8_t TypeStereo = 0x20;
 
 // Stored finetune = Finetune - offset; the reader adds the offset back.
 inline constexpr int FinetuneOffset16 = 28;

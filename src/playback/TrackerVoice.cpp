@@ -121,9 +121,10 @@ struct Envelope {
 };
 
 struct SampleParams {
-    std::int64_t length = 0;
+    std::int64_t length = 0; // frames
     std::int64_t loopStart = 0;
     std::int64_t loopEnd = 0;
+    std::int64_t channels = 1;
     std::uint8_t loopType = LoopNone;
     std::int32_t volume = 0;
     std::int32_t panning = 128;
@@ -131,14 +132,14 @@ struct SampleParams {
     std::int32_t finetune = 0;
 };
 
-// The sample as the XI writer stores it: a stereo sample becomes one run of interleaved
-// values, loop start and length keep their numbers, finetune and relative note are biased.
+// The sample as the XI writer stores it: a stereo sample as two channels of its frames,
+// loop start and length keep their numbers, finetune and relative note are biased.
 SampleParams SavedParams(const TSample& sample) {
     SampleParams p;
+    p.channels = sample.Format.nChannels == 2 ? 2 : 1;
     // Positions are 32.32 fixed point with room to reflect a ping-pong loop; longer data
     // than an XI file's 32-bit length can hold plays no further.
-    p.length = std::clamp<std::int64_t>(sample.NumSamples, 0, std::int64_t{1} << 29);
-    const bool sixteenBit = sample.BytesPerSample == 2;
+    p.length = std::clamp<std::int64_t>(sample.NumSamples / p.channels, 0, std::int64_t{1} << 29);
     const std::int64_t start = std::max<std::int64_t>(sample.LoopStart, 0);
     const std::int64_t length = std::max<std::int64_t>(sample.LoopLength, 0);
     if ((sample.LoopType == LoopForward || sample.LoopType == LoopPingpong) && length > 0 &&
@@ -149,9 +150,9 @@ SampleParams SavedParams(const TSample& sample) {
     }
     p.volume = std::min<std::int32_t>(sample.Volume, 64);
     p.panning = static_cast<std::uint8_t>(sample.Panning + 128);
-    p.relativeNote = static_cast<std::int8_t>(sample.Transpose + xi::RelativeNoteBias);
-    const int bias = sixteenBit ? xi::FinetuneOffset16 : xi::FinetuneOffset8;
-    p.finetune = static_cast<std::int8_t>(static_cast<std::uint8_t>(sample.Finetune - bias));
+    const XiTuning tuning = SavedTuning(sample);
+    p.relativeNote = static_cast<std::int8_t>(tuning.RelativeNote);
+    p.finetune = tuning.Finetune;
     return p;
 }
 
@@ -282,12 +283,16 @@ void TrackerVoice::Play(const TSample& sample, std::int32_t frames, float volume
             } else if (p.loopType == LoopPingpong && next >= p.loopEnd) {
                 next = i;
             }
-            const std::int32_t a = sample.GetValue(i);
-            const std::int32_t b = sample.GetValue(next);
             const auto frac = static_cast<std::int32_t>((position_ >> 18) & 0x3FFF);
-            const float value = static_cast<float>(a + (b - a) * frac / 16384) * volume;
+            // Each channel of a stereo sample goes to its own side, as the peer mixes it.
+            const auto at = [&](std::int64_t channel) {
+                const std::int32_t a = sample.GetValue(i * p.channels + channel);
+                const std::int32_t b = sample.GetValue(next * p.channels + channel);
+                return static_cast<float>(a + (b - a) * frac / 16384) * volume;
+            };
+            const float value = at(0);
             left[m] += value * gainLeft_;
-            right[m] += value * gainRight_;
+            right[m] += (p.channels == 2 ? at(1) : value) * gainRight_;
         }
         if (!backwards_) {
             position_ += step;

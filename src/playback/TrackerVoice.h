@@ -45,7 +45,7 @@ private:
     std::int32_t tickLeft_ = 0;
     std::int32_t period_ = 0;
 
-    // Sample position in 32.32 fixed point, in values of the saved sample.
+    // Sample position in 32.32 fixed point, in frames of the saved sample.
     std::int64_t position_ = 0;
     std::uint64_t step_ = 0;
     bool backwards_ = false;

@@ -33,6 +33,7 @@ std::optional<QString> RunDesktopDialog(const TFileDialog& dialog, QWidget* pare
     // The descriptions already name their patterns.
     box.setOption(QFileDialog::HideNameFilterDetails);
     box.setDefaultSuffix(dialog.DefaultExt);
+    box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.ConfirmOverwrite);
     if (box.exec() != QDialog::Accepted || box.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
@@ -65,6 +66,20 @@ QStringList QtNameFilters(const QString& filter) {
         filters << parts[i] + " (" + patterns.join(' ') + ")";
     }
     return filters;
+}
+
+QString XiSaveName(const QString& chosen) {
+    QString name = chosen;
+    if (QFileInfo(name).suffix().compare("xi", Qt::CaseInsensitive) != 0) {
+        name += ".xi";
+    }
+    if (QFileInfo::exists(name) &&
+        !Confirm((QFileInfo(name).fileName() + " already exists. Replace it?")
+                     .toLatin1()
+                     .toStdString())) {
+        return {};
+    }
+    return name;
 }
 
 bool TFileDialog::Execute(QWidget* parent) {
@@ -245,6 +260,7 @@ void TfrSonlet::BuildCommands() {
     SaveDialog.DefaultExt = "wav";
     SaveDialog.Filter = "Wave files (*.wav)|*.wav|All files (*.*)|*.*";
     SaveDialog.ForSave = true;
+    SaveDialog.ConfirmOverwrite = false;
 }
 
 void TfrSonlet::mniNewClick() {

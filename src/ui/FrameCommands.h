@@ -19,6 +19,9 @@ struct TFileDialog {
     QString DefaultExt;
     QString InitialDir;
     bool ForSave = false;
+    // Whether a save dialog itself asks before a chosen file is replaced; off where the
+    // command asks about the name it really writes.
+    bool ConfirmOverwrite = true;
     // The chosen file after a confirmed Execute.
     QString FileName;
 
@@ -32,6 +35,11 @@ using FileDialogRunner = std::function<std::optional<QString>(const TFileDialog&
 // Replaces the desktop's dialogs (tests answer them without a modal loop); an empty runner
 // restores the real ones. Returns the runner it replaced.
 FileDialogRunner SetFileDialogRunner(FileDialogRunner runner);
+
+// The file Save As writes for a chosen name: the name with ".xi" added unless that is its
+// extension already (any case), since only XI files are saved, so "bass.wav" gives
+// "bass.wav.xi". Empty when that file exists and the user declines to replace it.
+QString XiSaveName(const QString& chosen);
 
 // A file name as the model's paths are: bytes in the file system's encoding.
 std::string ToPath(const QString& name);

@@ -317,8 +317,8 @@ bool TfrSonlet::SaveDocumentAs() {
     if (inst == nullptr || !SaveDialog.Execute(window())) {
         return false;
     }
-    const QString name = SaveDialog.FileName;
-    if (!inst->SaveToFile(ToPath(name))) {
+    const QString name = XiSaveName(SaveDialog.FileName);
+    if (name.isEmpty() || !inst->SaveToFile(ToPath(name))) {
         return false;
     }
     DocumentName = name;

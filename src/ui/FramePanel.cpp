@@ -1,5 +1,6 @@
 // The property panel of the editor frame: set-up, the sample list, the "Sample" and
 // "Instument" tabs and the keyboard drawing.
+#include "model/AudioImport.h"
 #include "ui/EnvPanel.h"
 #include "ui/Frame.h"
 #include "ui/TrackBar.h"
@@ -24,6 +25,9 @@ constexpr int PianoKeyCount = 128;
 constexpr int WhiteKeyCount = 75;
 
 bool IsBlackKey(int n) { return n == 1 || n == 3 || n == 6 || n == 8 || n == 10; }
+
+// The rate the sample plays at C-5 is what its tuning gives, whatever its file said.
+QString RateText(const TSample& s) { return QString::number(RateOfTuning(s)) + " Hz at C-5"; }
 
 } // namespace
 
@@ -115,7 +119,7 @@ void TfrSonlet::ShowSampleInfo() {
     }
     lbFormat->setText(QString(s->BytesPerSample == 1 ? "8 bit, " : "16 bit, ") +
                       (s->Format.nChannels == 1 ? "mono" : "stereo"));
-    lbFreq->setText(QString::number(s->Format.nSamplesPerSec) + " Hz");
+    lbFreq->setText(RateText(*s));
     lbNumFrames->setText(QString::number(s->NumFrames) + " frames");
 
     rbNoLoop->setChecked(s->LoopType == LoopNone);
@@ -128,6 +132,8 @@ void TfrSonlet::ShowSampleInfo() {
     lbSampleVolume->setText("Volume: " + QString::number(s->Volume));
     ShowTrackValue(*tbPanning, s->Panning);
     lbSamplePanning->setText("Panning: " + QString::number(s->Panning));
+    // The range keeps the byte the XI file stores in -128..127 at the sample's depth.
+    SetTrackRange(*tbFinetune, s->FinetuneMin(), s->FinetuneMax());
     ShowTrackValue(*tbFinetune, s->Finetune);
     lbSampleFinetune->setText("Finetune: " + QString::number(s->Finetune));
     {
@@ -203,8 +209,11 @@ void TfrSonlet::tbPanningChange() {
 }
 
 void TfrSonlet::tbFinetuneChange() {
-    const auto value = static_cast<std::int8_t>(tbFinetune->value());
+    const auto value = static_cast<std::int16_t>(tbFinetune->value());
     ChangeSample("Finetune", [value](SampleParams& p) { p.Finetune = value; });
+    if (const TSample* s = Sample()) {
+        lbFreq->setText(RateText(*s));
+    }
 }
 
 void TfrSonlet::tbLoopStartChange() {
@@ -226,6 +235,9 @@ void TfrSonlet::tbVolFadeoutChange() {
 void TfrSonlet::udTransposeSampleChange() {
     const auto value = static_cast<std::int8_t>(udTransposeSample->value());
     ChangeSample("Transpose", [value](SampleParams& p) { p.Transpose = value; });
+    if (const TSample* s = Sample()) {
+        lbFreq->setText(RateText(*s));
+    }
 }
 
 void TfrSonlet::SetLoopType(std::uint8_t type) {

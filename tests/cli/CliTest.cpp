@@ -201,8 +201,9 @@ TEST_F(Cli, ConvertAddsWavSamplesAndNamesTheInstrument) {
     EXPECT_EQ(j["name"].Latin1(), "Pad");
     EXPECT_EQ(j["current"].Int(), 0);
     ASSERT_EQ(j["samples"].Size(), 3u);
-    // An XI sample is mono: the stereo sample comes back with twice the frames.
-    EXPECT_EQ(j["samples"][0]["frames"].Int(), 6);
+    // The stereo sample stays stereo.
+    EXPECT_EQ(j["samples"][0]["channels"].Int(), 2);
+    EXPECT_EQ(j["samples"][0]["frames"].Int(), 3);
     EXPECT_EQ(j["samples"][0]["values_fnv1a64"].Latin1(), Fnv({1, 2, 3, 4, 5, 6}));
     EXPECT_EQ(j["samples"][2]["values_fnv1a64"].Latin1(), Fnv({-7, 8}));
 }
@@ -252,9 +253,58 @@ TEST_F(Cli, FailedConvertLeavesNoOrOnlyTheOldOutput) {
     EXPECT_NE(blocked.err.find("Error opening file for write"), std::string::npos);
 }
 
+// Before: a failed load went on with a new instrument's silence, so convert wrote a
+// 16,722-byte XI file of it and info described it.
+TEST_F(Cli, AFailedLoadWritesNothingAndDescribesNoInstrument) {
+    const std::string deep = dir.Write(
+        "deep.wav",
+        testkit::WavBuilder::Pcm(1, 48000, 24).DataChunk(std::vector<std::uint8_t>(9)).Bytes());
+    const std::string text = dir.Write("notes.xi", std::vector<std::uint8_t>(300, 'x'));
+    const std::string out = dir.File("out.xi");
+    for (const std::string& in : {deep, text, dir.File("missing.wav")}) {
+        const CliResult convert = RunCli({"convert", in, out});
+        EXPECT_EQ(convert.exitCode, 1) << in;
+        EXPECT_FALSE(fs::exists(out)) << in;
+        const CliResult plain = RunCli({"info", in});
+        EXPECT_EQ(plain.exitCode, 1) << in;
+        EXPECT_EQ(plain.out.find("Sample"), std::string::npos) << plain.out;
+        const JsonValue j = Info(in, 1);
+        EXPECT_EQ(j["samples"].Size(), 0u) << in;
+        EXPECT_EQ(j["messages"].Size(), 1u) << in;
+    }
+}
+
+// Export writes the loop and the rate the tuning plays; both readers take them back, so a
+// loop and a tuning survive XI -> WAV -> XI.
+TEST_F(Cli, ExportAndImportKeepTheLoopAndTheTuning) {
+    XiBuilder xi;
+    XiSampleSpec s = XiSampleSpec::Deltas16(std::vector<std::int16_t>(1000, 9));
+    s.type = 0x12;
+    s.loopStart = 2 * 100;
+    s.loopLength = 2 * 300;
+    s.relativeNote = 5; // with finetune -28: 22050 Hz at C-5
+    s.finetune = -28;
+    xi.samples = {s};
+    const std::string wav = dir.File("loop.wav");
+    ASSERT_EQ(RunCli({"export", dir.Write("loop.xi", xi.Bytes()), wav}).exitCode, 0);
+    const std::string back = dir.File("back.xi");
+    ASSERT_EQ(RunCli({"import", back, wav}).exitCode, 0);
+    for (const std::string& file : {wav, back}) {
+        const JsonValue j = Info(file)["samples"][0];
+        EXPECT_EQ(j["loop_type"].Int(), 2) << file;
+        EXPECT_EQ(j["loop_start"].Int(), 100) << file;
+        EXPECT_EQ(j["loop_length"].Int(), 300) << file;
+        EXPECT_EQ(j["transpose"].Int(), -12) << file;
+        EXPECT_EQ(j["finetune"].Int(), 0) << file;
+    }
+    EXPECT_EQ(Info(wav)["samples"][0]["rate"].Int(), 22050);
+}
+
 TEST_F(Cli, ExportWritesOneSampleAsWav) {
     XiBuilder xi;
     xi.samples = {XiSampleSpec::Deltas16({5, 6}), XiSampleSpec::Deltas8({-1, 2, 3})};
+    xi.samples[1].relativeNote = 17; // untuned: 44100 Hz at C-5
+    xi.samples[1].finetune = -28;
     const std::string in = dir.Write("two.xi", xi.Bytes());
     const std::string out = dir.File("second.wav");
     const CliResult r = RunCli({"export", in, out, "--sample", "1"});

@@ -55,7 +55,7 @@ protected:
         const std::vector<std::int16_t> values(frames, 16384);
         return dir.Write(
             "flat.wav",
-            testkit::WavBuilder::Pcm(1, 22050, 16).DataChunk(testkit::Le16Values(values)).Bytes());
+            testkit::WavBuilder::Pcm(1, 44100, 16).DataChunk(testkit::Le16Values(values)).Bytes());
     }
     testkit::TempDir dir;
 };

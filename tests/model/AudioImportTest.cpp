@@ -126,7 +126,7 @@ TEST(AudioImport, FlacAndAiffKeepTheirValuesAndAreTunedToTheirRate) {
     EXPECT_EQ(flac->NumFrames, 1000);
     EXPECT_EQ(flac->GetValue(1999), static_cast<short>(1999 * 37 - 20000));
     EXPECT_EQ((std::pair{flac->Transpose, flac->Finetune}),
-              (std::pair<std::int8_t, std::int8_t>{1, 60}));
+              (std::pair<std::int8_t, std::int16_t>{1, 60}));
     EXPECT_EQ(RateOfTuning(*flac), 48000u);
 
     EXPECT_EQ(aiff->BytesPerSample, 1);
@@ -139,7 +139,7 @@ TEST(AudioImport, FlacAndAiffKeepTheirValuesAndAreTunedToTheirRate) {
     EXPECT_EQ(RateOfTuning(untuned), 44100u);
     const SampleTuning at44100 = TuningForRate(44100, 2);
     EXPECT_EQ((std::pair{at44100.Transpose, at44100.Finetune}),
-              (std::pair<std::int8_t, std::int8_t>{0, 0}));
+              (std::pair<std::int8_t, std::int16_t>{0, 0}));
 }
 
 // A file that ends before its declared data, or declares gigabytes, gives what it holds,
@@ -160,6 +160,17 @@ TEST(AudioImport, ShortHugeAndBadFilesGiveWhatTheyHoldWithOneMessage) {
         EXPECT_NE(reporter.Messages()[0].text.find("file ends early"), std::string::npos);
     }
 
+    // A streamed file's size means "up to the end"; a file without a frame adds nothing.
+    CapturingReporter streamed;
+    const std::string path = dir.Write(
+        "streamed.wav", testkit::WavBuilder::Pcm(1, 44100, 16).DataChunk(body, 0xFFFFFFFF).Bytes());
+    ASSERT_NE(ImportAudioFile(path), nullptr);
+    EXPECT_TRUE(streamed.Messages().empty());
+    const std::string empty =
+        dir.Write("empty.wav", testkit::WavBuilder::Pcm(1, 44100, 16).DataChunk({}).Bytes());
+    EXPECT_EQ(ImportAudioFile(empty), nullptr);
+    EXPECT_EQ(streamed.Texts(), std::vector<std::string>{"The file holds no sample data"});
+
     const std::string text = dir.Write("notes.wav", std::vector<std::uint8_t>(200, 'x'));
     TInstrument inst;
     inst.InitNew();
@@ -167,6 +178,66 @@ TEST(AudioImport, ShortHugeAndBadFilesGiveWhatTheyHoldWithOneMessage) {
     EXPECT_EQ(AddSamplesFromFile(inst, text).added, 0);
     EXPECT_EQ(inst.SampleCount, 1);
     EXPECT_EQ(reporter.Messages().size(), 1u);
+}
+
+// A 22050 Hz file with a loop in its sampler chunk plays at its own rate at C-5 and keeps its
+// loop, through File > Open and through the import alike.
+TEST(AudioImport, BothReadersTuneAWavFileToItsRateAndKeepItsLoop) {
+    TempDir dir;
+    CapturingReporter reporter;
+    std::vector<std::int16_t> values(1000);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<std::int16_t>(i * 31);
+    }
+    struct Case {
+        std::uint32_t type, first, last;
+        std::uint8_t loopType;
+        std::int64_t start, length;
+    };
+    for (const Case& c :
+         {Case{0, 100, 199, LoopForward, 100, 100}, Case{1, 100, 199, LoopPingpong, 100, 100},
+          Case{2, 10, 5000, LoopForward, 10, 990}, // the end moves to the last frame
+          Case{0, 1000, 1200, LoopNone, -1, 0},    // starts past the end
+          Case{7, 100, 199, LoopNone, -1, 0}}) {
+        const std::string path = dir.Write("loop.wav", testkit::WavBuilder::Pcm(1, 22050, 16)
+                                                           .DataChunk(testkit::Le16Values(values))
+                                                           .SmplLoop(c.type, c.first, c.last)
+                                                           .Bytes());
+        TInstrument opened;
+        ASSERT_TRUE(opened.LoadFromFile(path));
+        const auto imported = ImportAudioFile(path, {.dither = false});
+        ASSERT_NE(imported, nullptr);
+        for (const TSample* s : {opened.CurrentSample(), imported.get()}) {
+            EXPECT_EQ(s->Transpose, -12);
+            EXPECT_EQ(s->Finetune, 0);
+            EXPECT_EQ(RateOfTuning(*s), 22050u);
+            EXPECT_EQ(s->LoopType, c.loopType) << c.type << " " << c.first;
+            if (c.loopType != LoopNone) {
+                EXPECT_EQ(s->LoopStart, c.start);
+                EXPECT_EQ(s->LoopLength, c.length);
+            }
+        }
+    }
+    EXPECT_TRUE(reporter.Messages().empty());
+
+    // A 16-bit 44100 Hz file stays untuned, as File > Open always left it.
+    TInstrument plain;
+    plain.LoadFromFile(dir.Write(
+        "plain.wav",
+        testkit::WavBuilder::Pcm(2, 44100, 16).DataChunk({1, 2, 3, 4}).SmplLoop(0, 0, 0).Bytes()));
+    EXPECT_EQ(plain.CurrentSample()->Transpose, 0);
+    EXPECT_EQ(plain.CurrentSample()->Finetune, 0);
+    EXPECT_EQ(plain.CurrentSample()->LoopLength, 1);
+
+    // A real file whose sampler chunk stands after the data and other chunks.
+    const auto corpus = testkit::CorpusDir("wav");
+    if (!corpus.empty()) {
+        const auto cue = ImportAudioFile((corpus / "rochars_wavefile__smpl_cue.wav").string());
+        ASSERT_NE(cue, nullptr);
+        EXPECT_EQ(cue->LoopType, LoopForward);
+        EXPECT_EQ(cue->LoopStart, 176400);
+        EXPECT_EQ(cue->LoopLength, 176400);
+    }
 }
 
 } // namespace

@@ -77,6 +77,15 @@ TEST_F(WavImport, FindsTheChunksOfRecordersAndEditors) {
         EXPECT_EQ(sample.NumFrames, 1);
         EXPECT_EQ(sample.GetValue(0), 11);
     }
+    // An odd chunk whose writer left out the pad byte, where the padded position reads four
+    // printable bytes ("ata" and the data size 0x20): the walk retries without the pad.
+    EXPECT_TRUE(Load(WavBuilder::Pcm(1, 44100, 16)
+                         .Chunk("LIST", {'a', 'b', 'c'})
+                         .DataChunk(Le16Values(std::vector<std::int16_t>(16, 5)))
+                         .Bytes())
+                    .empty());
+    EXPECT_EQ(sample.NumFrames, 16);
+    EXPECT_EQ(sample.GetValue(15), 5);
     // A RIFF file of another form, and a WAVE file without a format chunk, are no wave files.
     auto avi = WavBuilder::Riff().Chunk("LIST", {}).Bytes();
     avi[8] = 'A';
@@ -111,15 +120,47 @@ TEST_F(WavImport, RefusesOtherDepthsAndWideFrames) {
     ExpectEmptyStereoAfterRefusal(Load(WavBuilder::Pcm(1, 44100, 16).Chunk("LIST", {}).Bytes()));
 }
 
-TEST_F(WavImport, AcceptsStereoOfBothDepthsAndFloatTagWithSixteenBits) {
+// A 40-byte WAVE_FORMAT_EXTENSIBLE format chunk of 16-bit mono with the given sub-format tag.
+std::vector<std::uint8_t> ExtensibleFormat(std::uint16_t subTag) {
+    std::vector<std::uint8_t> fmt;
+    for (std::uint16_t v : {0xFFFE, 1}) {
+        testkit::PutLE16(fmt, v);
+    }
+    testkit::PutLE32(fmt, 44100);
+    testkit::PutLE32(fmt, 88200);
+    for (std::uint16_t v : {2, 16, 22, 16}) {
+        testkit::PutLE16(fmt, v);
+    }
+    testkit::PutLE32(fmt, 4);
+    testkit::PutLE16(fmt, subTag);
+    fmt.insert(fmt.end(), {0, 0, 0, 0, 0x10, 0, 0x80, 0, 0, 0xAA, 0, 0x38, 0x9B, 0x71});
+    return fmt;
+}
+
+TEST_F(WavImport, AcceptsStereoOfBothDepthsAndOnlyPcmData) {
     EXPECT_TRUE(Load(WavBuilder::Pcm(2, 8000, 8).DataChunk({1, 2, 3, 4}).Bytes()).empty());
     EXPECT_EQ(sample.Format.nBlockAlign, 2);
     std::vector<std::uint8_t> data(100000);
-    EXPECT_TRUE(Load(WavBuilder::Pcm(2, 44100, 16).FormatTag(3).DataChunk(data).Bytes()).empty());
+    EXPECT_TRUE(Load(WavBuilder::Pcm(2, 44100, 16).DataChunk(data).Bytes()).empty());
     EXPECT_EQ(sample.NumSamples, 50000);
     EXPECT_EQ(sample.NumFrames, 25000);
     EXPECT_EQ(sample.Data16.BlockCount(), 2);
-    EXPECT_NE(sample.InfoText().find("wFormatTag:      3\r\n"), std::string::npos);
+
+    // Before: any tag was read as PCM, so A-law near-silence loaded as loud noise and the
+    // bytes of a float file declaring 16 bits as garbage.
+    ExpectEmptyStereoAfterRefusal(
+        Load(WavBuilder::Pcm(1, 8000, 8).FormatTag(6).DataChunk({0xD5, 0x55}).Bytes()));
+    ExpectEmptyStereoAfterRefusal(
+        Load(WavBuilder::Pcm(2, 44100, 16).FormatTag(3).DataChunk(data).Bytes()));
+    // EXTENSIBLE is PCM only with the PCM sub-format.
+    const auto values = Le16Values({-5, 6});
+    EXPECT_TRUE(
+        Load(WavBuilder::Riff().Chunk("fmt ", ExtensibleFormat(1)).DataChunk(values).Bytes())
+            .empty());
+    EXPECT_EQ(sample.GetValue(0), -5);
+    EXPECT_EQ(sample.Format.wFormatTag, 0xFFFE);
+    ExpectEmptyStereoAfterRefusal(
+        Load(WavBuilder::Riff().Chunk("fmt ", ExtensibleFormat(3)).DataChunk(values).Bytes()));
 }
 
 TEST_F(WavImport, ChecksOnlyTheWaveFmtTextAtOffsetEight) {

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "WavBuilder.h"
 #include "XiBuilder.h"
+#include "model/AudioImport.h"
 #include "model/Instrument.h"
 #include "model/SampleDigest.h"
 
@@ -37,6 +38,10 @@ protected:
         return testkit::ReadAll(dir.File(name));
     }
     void Reload(const std::string& name = "out.xi") { back.LoadFromFile(dir.File(name)); }
+    void Load(const std::vector<std::uint8_t>& bytes) {
+        reporter.Reset();
+        back.LoadFromFile(dir.Write("in.xi", bytes));
+    }
 
     testkit::CapturingReporter reporter;
     testkit::TempDir dir;
@@ -187,23 +192,136 @@ TEST_F(XiWrite, LoadAndSaveKeepWhatTheFileHolds) {
     }
 }
 
-TEST_F(XiWrite, StereoIsWrittenAsOneLongMonoSample) {
+// Before: a stereo sample was written as its interleaved values in one unmarked run, which
+// every reader took for a mono sample of twice the length: an octave down, and a buzz where
+// the channels differ.
+TEST_F(XiWrite, StereoSamplesSurviveASaveInTheSplitForm) {
     inst.Clear();
     inst.AddSample();
-    Fill16(*inst.CurrentSample(), 2, std::vector<std::int16_t>(2000, 7));
-    inst.CurrentSample()->SetLoopType(LoopForward);
-    inst.CurrentSample()->SetLoopStart(100);
-    inst.CurrentSample()->SetLoopLength(50);
+    TSample& s = *inst.CurrentSample();
+    Fill16(s, 2, {100, -100, 200, -300, 300, 500, 400, -700});
+    s.SetLoopType(LoopPingpong);
+    s.SetLoopStart(1);
+    s.SetLoopLength(2);
+    inst.AddSample();
+    Fill16(*inst.CurrentSample(), 1, {42});
+
+    XiBuilder want;
+    want.name = "";
+    want.block[207] = 0x04; // fadeout 1024
+    XiSampleSpec stereo = XiSampleSpec::Stereo16({100, 200, 300, 400}, {-100, -300, 500, -700});
+    stereo.type = 0x32;
+    stereo.loopStart = 1 * 2 * 2; // frames x bytes x channels
+    stereo.loopLength = 2 * 2 * 2;
+    XiSampleSpec mono = XiSampleSpec::Deltas16({42});
+    for (XiSampleSpec* spec : {&stereo, &mono}) {
+        spec->finetune = -28;
+        spec->relativeNote = 17;
+    }
+    want.samples = {stereo, mono};
     const auto bytes = Save(inst);
-    EXPECT_EQ(testkit::ReadAll(dir.File("out.xi")).size(), 298u + 40 + 4000);
-    EXPECT_EQ(bytes[298], 0xA0); // 4000 = 0x0FA0
-    EXPECT_EQ(bytes[299], 0x0F);
-    EXPECT_EQ(bytes[298 + 4], 200); // frames times bytes, channels not applied
-    EXPECT_EQ(bytes[298 + 8], 100);
-    EXPECT_EQ(bytes[298 + 14], 0x11);
+    EXPECT_EQ(bytes, want.Bytes());
+
     Reload();
-    EXPECT_EQ(back.CurrentSample()->Format.nChannels, 1);
-    EXPECT_EQ(back.CurrentSample()->NumFrames, 2000);
+    ASSERT_EQ(back.SampleCount, 2);
+    const TSample& b = *back.Samples[0];
+    EXPECT_EQ(b.Format.nChannels, 2);
+    EXPECT_EQ(b.NumFrames, 4);
+    EXPECT_EQ(b.DataSize, 16);
+    EXPECT_EQ(ValuesFnv1a64(b), ValuesFnv1a64(s));
+    EXPECT_EQ(b.LoopType, LoopPingpong);
+    EXPECT_EQ(b.LoopStart, 1);
+    EXPECT_EQ(b.LoopLength, 2);
+    EXPECT_EQ(back.Samples[1]->GetValue(0), 42);
+    EXPECT_TRUE(reporter.Messages().empty());
+
+    // A file without the stereo bit, as this program wrote stereo samples before, still
+    // reads as one mono sample of twice the length.
+    auto earlier = bytes;
+    earlier[298 + 14] = 0x12;
+    Load(earlier);
+    EXPECT_EQ(back.Samples[0]->Format.nChannels, 1);
+    EXPECT_EQ(back.Samples[0]->NumFrames, 8);
+    EXPECT_EQ(back.Samples[0]->LoopStart, 2);
+}
+
+// A stereo sample written by OpenMPT reads as stereo and is saved back byte for byte; a file
+// cut inside its right channel keeps the left one whole.
+TEST_F(XiWrite, OpenMptStereoSamplesReadAndSaveUnchanged) {
+    XiBuilder xi;
+    std::vector<std::int16_t> left(3000);
+    std::vector<std::int16_t> right(3000);
+    for (std::size_t i = 0; i < left.size(); ++i) {
+        left[i] = static_cast<std::int16_t>(i * 7);
+        right[i] = static_cast<std::int16_t>(-static_cast<int>(i) * 11);
+    }
+    XiSampleSpec a = XiSampleSpec::Stereo16(left, right);
+    a.type = 0x31;
+    a.loopStart = 400 * 4;
+    a.loopLength = 1000 * 4;
+    a.finetune = -20;
+    a.relativeNote = 5;
+    a.reserved = 0xAD;
+    a.name = "Wide pad";
+    XiSampleSpec b = XiSampleSpec::Deltas8({1, -2, 3});
+    b.name = "Click";
+    xi.samples = {a, b};
+    const auto in = xi.Bytes();
+    Load(in);
+    ASSERT_TRUE(reporter.Messages().empty());
+    const TSample& s = *back.Samples[0];
+    EXPECT_EQ(s.Format.nChannels, 2);
+    EXPECT_EQ(s.NumFrames, 3000);
+    EXPECT_EQ(s.GetValue(2 * 2999), left[2999]);
+    EXPECT_EQ(s.GetValue(2 * 2999 + 1), right[2999]);
+    EXPECT_EQ(s.LoopStart, 400);
+    EXPECT_EQ(s.LoopLength, 1000);
+    EXPECT_EQ(back.Samples[1]->GetValue(2), 3 * 256);
+
+    back.SaveToFile(dir.File("again.xi"));
+    const auto out = testkit::ReadAll(dir.File("again.xi"));
+    EXPECT_EQ(std::vector<std::uint8_t>(out.begin() + 298, out.end()),
+              std::vector<std::uint8_t>(in.begin() + 298, in.end()));
+
+    auto cut = in;
+    cut.resize(298 + 80 + 6000 + 1000); // a sixth of the right channel is left
+    Load(cut);
+    EXPECT_EQ(reporter.Texts(), std::vector<std::string>{std::string(FileEndsEarlyText)});
+    EXPECT_EQ(back.Samples[0]->NumFrames, 3000);
+    EXPECT_EQ(back.Samples[0]->GetValue(2 * 499 + 1), right[499]);
+    EXPECT_EQ(back.Samples[0]->GetValue(2 * 500 + 1), 0);
+    EXPECT_EQ(back.Samples[0]->GetValue(2 * 2999), left[2999]);
+}
+
+// Before: Finetune -128 of a 16-bit sample was stored as -156, which wraps to byte +100: the
+// sample played sharp where the user had set it flat.
+TEST_F(XiWrite, FinetuneBeyondItsByteCarriesIntoTheRelativeNote) {
+    inst.Clear();
+    inst.AddSample();
+    TSample& a = *inst.CurrentSample();
+    Fill16(a, 1, {1});
+    a.Finetune = -128;
+    inst.AddSample();
+    TSample& b = *inst.CurrentSample();
+    b.SetFormat(1, 1, 44100, 1);
+    b.Finetune = 200;
+    EXPECT_EQ((std::pair{a.FinetuneMin(), a.FinetuneMax()}), (std::pair{-100, 155}));
+    EXPECT_EQ((std::pair{b.FinetuneMin(), b.FinetuneMax()}), (std::pair{-89, 166}));
+
+    const auto bytes = Save(inst);
+    EXPECT_EQ(static_cast<std::int8_t>(bytes[298 + 13]), -28);
+    EXPECT_EQ(bytes[298 + 16], 16);
+    EXPECT_EQ(static_cast<std::int8_t>(bytes[338 + 13]), 200 - 39 - 128);
+    EXPECT_EQ(bytes[338 + 16], 18);
+    Reload();
+    for (int i = 0; i < 2; ++i) {
+        const TSample& x = *inst.Samples[static_cast<std::size_t>(i)];
+        const TSample& y = *back.Samples[static_cast<std::size_t>(i)];
+        EXPECT_EQ(ExactRateOfTuning(y), ExactRateOfTuning(x)) << i;
+        EXPECT_EQ(RateOfTuning(y), RateOfTuning(x)) << i;
+    }
+    EXPECT_EQ(back.Samples[0]->Transpose, -1);
+    EXPECT_EQ(back.Samples[0]->Finetune, 0);
 }
 
 TEST_F(XiWrite, NeverLoadedInstrumentWritesZeroBlockBytes) {

@@ -3,6 +3,7 @@
 // window, and in pitch. Skipped when openmpt123 or the shared corpus is missing.
 #include "RunCli.h"
 #include "TempDir.h"
+#include "WavBuilder.h"
 #include "XiBuilder.h"
 
 #include <algorithm>
@@ -299,6 +300,26 @@ void SetFadeout(testkit::XiBuilder& xi, std::uint16_t fadeout) {
     xi.block[207] = static_cast<std::uint8_t>(fadeout >> 8);
 }
 
+// A stereo WAV file of 1.5 s: a 441 Hz tone on the left; on the right silence for the first
+// half second, then a tone a fifth above.
+std::vector<std::uint8_t> StereoWav() {
+    std::vector<std::int16_t> values;
+    for (int i = 0; i < 66150; ++i) {
+        const double phase = 2.0 * 3.14159265358979 * i / 100.0;
+        values.push_back(static_cast<std::int16_t>(12000.0 * std::sin(phase)));
+        values.push_back(static_cast<std::int16_t>(i < 22050 ? 0 : 9000.0 * std::sin(1.5 * phase)));
+    }
+    return testkit::WavBuilder::Pcm(2, 44100, 16).DataChunk(testkit::Le16Values(values)).Bytes();
+}
+
+double Rms(const std::vector<double>& v, std::size_t from, std::size_t to) {
+    double sum = 0;
+    for (std::size_t i = from; i < std::min(to, v.size()); ++i) {
+        sum += v[i] * v[i];
+    }
+    return std::sqrt(sum / static_cast<double>(to - from));
+}
+
 bool HavePeer() { return std::system("openmpt123 --version >/dev/null 2>&1") == 0; }
 
 TEST(TrackerPeer, RendersAgreeWithOpenMpt) {
@@ -361,6 +382,12 @@ TEST(TrackerPeer, RendersAgreeWithOpenMpt) {
     panned.samples[0].panning = 160;
     SetFadeout(panned, 100);
     Compare({"built_pan_sustain", dir.Write("panned.xi", panned.Bytes()), 60, true}, dir);
+
+    // A stereo sample, saved with its two channels apart, must play in stereo in the peer.
+    Compare({"built_stereo", dir.Write("stereo.wav", StereoWav()), 60, true}, dir);
+    const Stereo peer = ReadWav(dir.File("built_stereo.xm.wav"));
+    EXPECT_LT(Rms(peer.right, 4410, 17640), 0.01 * Rms(peer.left, 4410, 17640));
+    EXPECT_GT(Rms(peer.right, 26460, 39690), 0.3 * Rms(peer.left, 26460, 39690));
 
     const fs::path corpus = testkit::CorpusDir("xi");
     if (corpus.empty()) {

@@ -81,6 +81,15 @@ WavBuilder& WavBuilder::FormatTag(std::uint16_t tag) {
     return *this;
 }
 
+WavBuilder& WavBuilder::SmplLoop(std::uint32_t type, std::uint32_t first, std::uint32_t last) {
+    std::vector<std::uint8_t> body;
+    for (std::uint32_t v :
+         {0u, 0u, 22675u, 60u, 0u, 0u, 0u, 1u, 0u, 0u, type, first, last, 0u, 0u}) {
+        PutLE32(body, v);
+    }
+    return Chunk("smpl", body);
+}
+
 std::vector<std::uint8_t> WavBuilder::Bytes() const {
     std::vector<std::uint8_t> out = bytes;
     const auto riffSize = static_cast<std::uint32_t>(out.size() - 8);

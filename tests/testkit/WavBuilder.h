@@ -27,6 +27,8 @@ public:
     // Sets the format record's block alignment (for refused layouts).
     WavBuilder& BlockAlign(std::uint16_t align);
     WavBuilder& FormatTag(std::uint16_t tag);
+    // A sampler chunk ("smpl") with one loop of the given type and first and last frame.
+    WavBuilder& SmplLoop(std::uint32_t type, std::uint32_t first, std::uint32_t last);
 
     std::vector<std::uint8_t> Bytes() const;
 

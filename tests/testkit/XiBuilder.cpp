@@ -37,6 +37,16 @@ XiSampleSpec XiSampleSpec::Deltas8(const std::vector<std::int8_t>& values) {
     return s;
 }
 
+XiSampleSpec XiSampleSpec::Stereo16(const std::vector<std::int16_t>& left,
+                                    const std::vector<std::int16_t>& right) {
+    XiSampleSpec s = Deltas16(left);
+    const XiSampleSpec r = Deltas16(right);
+    s.data.insert(s.data.end(), r.data.begin(), r.data.end());
+    s.length = static_cast<std::uint32_t>(s.data.size());
+    s.type = 0x30;
+    return s;
+}
+
 XiBuilder::XiBuilder() = default;
 
 std::vector<std::uint8_t> XiBuilder::Bytes() const {

@@ -25,6 +25,9 @@ struct XiSampleSpec {
     static XiSampleSpec Deltas16(const std::vector<std::int16_t>& values);
     // An 8-bit sample from signed values -128..127.
     static XiSampleSpec Deltas8(const std::vector<std::int8_t>& values);
+    // A 16-bit stereo sample as OpenMPT writes it: type 0x30, the left run, then the right.
+    static XiSampleSpec Stereo16(const std::vector<std::int16_t>& left,
+                                 const std::vector<std::int16_t>& right);
 };
 
 // Builds XI file bytes field by field, so tests can make well-formed and broken files.

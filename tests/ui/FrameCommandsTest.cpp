@@ -243,11 +243,32 @@ TEST_F(FrameCommandsTest, SampleListOpenAddsAudioAndXiSamplesAndSaveWritesTheSam
     EXPECT_EQ(dialogs.size(), asked);
 }
 
-TEST_F(FrameCommandsTest, SaveAsWavNameWritesNothingAndSaysNothing) {
-    answers = {Q(home.File("take.wav"))};
-    frame->mniSaveAs->trigger();
-    EXPECT_FALSE(std::filesystem::exists(home.File("take.wav")));
+// Before: a name with another extension saved nothing and said nothing, so the user believed
+// the work was saved.
+TEST_F(FrameCommandsTest, SaveAsSuppliesTheXiExtensionAndAsksBeforeReplacing) {
+    for (const char* typed : {"mybass.wav", "upright.bass.v2", "TONE.XI"}) {
+        answers = {Q(home.File(typed))};
+        frame->mniSaveAs->trigger();
+    }
+    namespace fs = std::filesystem;
+    EXPECT_TRUE(fs::exists(home.File("mybass.wav.xi")));
+    EXPECT_FALSE(fs::exists(home.File("mybass.wav")));
+    EXPECT_TRUE(fs::exists(home.File("upright.bass.v2.xi")));
+    EXPECT_TRUE(fs::exists(home.File("TONE.XI")));
+    EXPECT_FALSE(fs::exists(home.File("TONE.XI.xi")));
     EXPECT_TRUE(reporter.Messages().empty());
+
+    // The dialog leaves the question to the command, which asks about the name it writes.
+    EXPECT_FALSE(frame->SaveDialog.ConfirmOverwrite);
+    const std::string old = home.Write("old.xi", std::vector<std::uint8_t>{1, 2, 3});
+    answers = {Q(old)};
+    frame->mniSaveAs->trigger();
+    EXPECT_EQ(testkit::ReadAll(old), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(reporter.Texts(), std::vector<std::string>{"old.xi already exists. Replace it?"});
+    reporter.ScriptAnswers({true});
+    answers = {Q(old)};
+    frame->mniSaveAs->trigger();
+    EXPECT_EQ(testkit::ReadAll(old).size(), 298u + 40 + 16384);
 }
 
 TEST_F(FrameCommandsTest, NewGivesOneSilentSample) {

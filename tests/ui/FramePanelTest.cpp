@@ -17,7 +17,7 @@ private slots:
         ShownFrame f([](TInstrument& inst) { inst.AddSample(); });
         TSample& s = f.Sample();
         QCOMPARE(f.frame.lbFormat->text(), QString("16 bit, stereo"));
-        QCOMPARE(f.frame.lbFreq->text(), QString("0 Hz"));
+        QCOMPARE(f.frame.lbFreq->text(), QString("44100 Hz at C-5"));
         QCOMPARE(f.frame.lbNumFrames->text(), QString("0 frames"));
         QCOMPARE(f.frame.lbSamples->item(0)->text(), QString("1:"));
         QCOMPARE(s.LoopStart, -1);
@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(int(f.inst.Fadeout), 2875);
         QCOMPARE(f.frame.lbVolFadeout->text(), QString("Volume fadeout: 2875"));
         QCOMPARE(f.frame.lbNumFrames->text(), QString("1000 frames"));
-        QCOMPARE(f.frame.lbFreq->text(), QString("44100 Hz"));
+        QCOMPARE(f.frame.lbFreq->text(), QString("44440 Hz at C-5")); // Finetune 17
         QCOMPARE(f.frame.lbFormat->text(), QString("16 bit, mono"));
         QCOMPARE(f.frame.lbSamples->item(0)->text(), QString("1:Lead"));
         f.frame.PageControl1->setCurrentWidget(f.frame.pnInstrument);
@@ -132,10 +132,18 @@ private slots:
         f.frame.tbPanning->setValue(-128);
         QCOMPARE(int(s.Panning), -128);
         QCOMPARE(f.frame.lbSamplePanning->text(), QString("Panning: -128"));
-        f.frame.tbFinetune->setValue(127);
-        QCOMPARE(int(s.Finetune), 127);
+        // The bar keeps the stored byte in range: Finetune - 28 for a 16-bit sample. The
+        // format box tells the rate the new tuning plays at C-5.
+        QCOMPARE(f.frame.tbFinetune->minimum(), -100);
+        QCOMPARE(f.frame.tbFinetune->maximum(), 155);
+        f.frame.tbFinetune->setValue(155);
+        QCOMPARE(int(s.Finetune), 155);
+        f.frame.tbFinetune->setValue(-128);
+        QCOMPARE(int(s.Finetune), -100);
+        f.frame.tbFinetune->setValue(0);
         f.frame.udTransposeSample->setValue(-12);
         QCOMPARE(int(s.Transpose), -12);
+        QCOMPARE(f.frame.lbFreq->text(), QString("22050 Hz at C-5"));
         f.frame.tbVolFadeout->setValue(500);
         QCOMPARE(int(f.inst.Fadeout), 500);
         QCOMPARE(f.frame.lbVolFadeout->text(), QString("Volume fadeout: 500"));

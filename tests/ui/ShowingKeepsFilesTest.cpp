@@ -73,6 +73,7 @@ TEST_F(ShowingKeepsFilesTest, EveryFileShownInFullSavesAsTheCommandLineConvertsI
             }
         }
         const std::string saved = home.File("saved.xi");
+        std::filesystem::remove(saved); // Save As would ask before replacing it
         answers.push_back(QString::fromStdString(saved));
         w.SonletmniSaveAsClick();
         EXPECT_TRUE(testkit::ReadAll(saved) == testkit::ReadAll(expected));

@@ -1,9 +1,11 @@
 // The sample list's Open and Save buttons: an audio file in as a new sample, the current
 // sample out as a WAV file.
 #include "model/AudioImport.h"
+#include "model/BankImport.h"
 #include "model/Instrument.h"
 #include "model/WavWriter.h"
 #include "support/Report.h"
+#include "ui/BankDialog.h"
 #include "ui/Frame.h"
 
 namespace sonlet {
@@ -22,7 +24,10 @@ void TfrSonlet::tbSampleOpenClick() {
     }
     // Messages about the file come once the list shows what was added.
     const HeldMessages heldUntilShown;
-    const AddedSamples added = AddSamplesFromFile(*inst, ToPath(SampleOpenDialog.FileName));
+    const std::string path = ToPath(SampleOpenDialog.FileName);
+    const AddedSamples added = IsBankFileName(path)
+                                   ? AddedSamples{AddBankSamples(window(), *inst, path), 0}
+                                   : AddSamplesFromFile(*inst, path);
     if (added.leftOut > 0) {
         ShowStatusMessage("An instrument holds at most 16 samples.");
     }

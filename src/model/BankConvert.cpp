@@ -64,13 +64,25 @@ std::vector<Voice> PairVoices(const std::vector<BankZone>& zones,
         const BankZone& z = zones[i];
         const BankSampleInfo& info = samples[static_cast<std::size_t>(z.sample)];
         Voice voice{z, {z.sample, -1}, info.channels == 2};
-        if (info.side != BankChannel::Mono && info.linked >= 0) {
+        // Banks also make stereo of two mono samples of one length panned apart on the same
+        // ranges, without linking them.
+        const auto pairs = [&](const BankZone& w) {
+            const BankSampleInfo& other = samples[static_cast<std::size_t>(w.sample)];
+            if (info.side != BankChannel::Mono && info.linked >= 0) {
+                return w.sample == info.linked;
+            }
+            return other.channels == 1 && w.sample != z.sample && other.frames == info.frames &&
+                   w.rootKey == z.rootKey &&
+                   ((z.pan <= -0.9 && w.pan >= 0.9) || (z.pan >= 0.9 && w.pan <= -0.9));
+        };
+        if (info.channels == 1) {
             for (std::size_t j = i + 1; j < zones.size(); ++j) {
                 const BankZone& w = zones[j];
-                if (!used[j] && w.sample == info.linked && w.keyLow == z.keyLow &&
-                    w.keyHigh == z.keyHigh && w.velLow == z.velLow && w.velHigh == z.velHigh) {
+                if (!used[j] && w.keyLow == z.keyLow && w.keyHigh == z.keyHigh &&
+                    w.velLow == z.velLow && w.velHigh == z.velHigh && pairs(w)) {
                     used[j] = true;
-                    const bool zIsLeft = info.side == BankChannel::Left;
+                    const bool zIsLeft = info.side == BankChannel::Left ||
+                                         (info.side == BankChannel::Mono && z.pan < 0);
                     voice.unit = {zIsLeft ? z.sample : w.sample, zIsLeft ? w.sample : z.sample};
                     voice.stereo = true;
                     voice.zone.pan = 0;
@@ -115,13 +127,18 @@ std::int32_t ReduceToSixteen(std::vector<Voice>& voices) {
     }
     voices = std::move(joined);
     while (UnitCount(voices) > static_cast<std::size_t>(MaxSamples)) {
-        std::map<Unit, std::int32_t> width;
+        // Of equally narrow ranges the quietest goes first (a drum kit keeps its loud pieces).
+        std::map<Unit, std::pair<std::int32_t, double>> width;
         for (const Voice& v : voices) {
-            width[v.unit] += v.zone.keyHigh - v.zone.keyLow + 1;
+            auto& w = width[v.unit];
+            w.first += v.zone.keyHigh - v.zone.keyLow + 1;
+            w.second = std::max(w.second, v.zone.attenuationDb);
         }
         const auto narrowest =
-            std::min_element(width.begin(), width.end(),
-                             [](const auto& a, const auto& b) { return a.second < b.second; });
+            std::min_element(width.begin(), width.end(), [](const auto& a, const auto& b) {
+                return a.second.first != b.second.first ? a.second.first < b.second.first
+                                                        : a.second.second > b.second.second;
+            });
         const Unit gone = narrowest->first;
         std::erase_if(voices, [&gone](const Voice& v) { return v.unit == gone; });
     }

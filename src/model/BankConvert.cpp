@@ -7,7 +7,9 @@
 #include "support/Report.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <map>
 #include <new>
 #include <set>
@@ -231,9 +233,9 @@ std::unique_ptr<TSample> BuildSample(TSoundBank& bank, const Unit& unit) {
     return sample;
 }
 
-void SetLoop(TSample& sample, BankLoop loop, std::uint32_t start, std::uint32_t end) {
-    const auto frames = static_cast<std::uint32_t>(sample.NumFrames);
-    end = std::min(end, frames);
+void SetLoop(TSample& sample, BankLoop loop, std::int64_t start, std::int64_t end) {
+    end = std::min(end, sample.NumFrames);
+    // A loop of one frame or less plays nothing a tracker can hold.
     if (loop == BankLoop::None || start + 1 >= end) {
         sample.LoopType = LoopNone;
         sample.LoopStart = -1;

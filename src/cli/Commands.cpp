@@ -13,7 +13,8 @@ namespace sonlet::cli {
     X(ImportCommand)                                                                               \
     X(ExportCommand)                                                                               \
     X(ApplyCommand)                                                                                \
-    X(RenderCommand)
+    X(RenderCommand)                                                                               \
+    X(BankCommand)
 
 #define SONLET_CLI_DECLARE(command) extern const CliCommand command;
 SONLET_CLI_COMMANDS(SONLET_CLI_DECLARE)

@@ -97,6 +97,9 @@ public:
     bool AddWavSample(const std::string& fileName);
     // Replaces the whole instrument by an XI file's.
     bool LoadXi(const std::string& fileName);
+    // Takes every field of an instrument built elsewhere (a converted bank preset), under the
+    // edit lock; loaded gets this one's and frees them when it goes.
+    void ReplaceWith(TInstrument& loaded) { TakeAll(loaded); }
     // Puts a sample read elsewhere after the existing ones and makes it current; false, with
     // the sample dropped, when 16 samples are held.
     bool AdoptSample(std::unique_ptr<TSample> sample);

@@ -224,7 +224,8 @@ void TfrSonlet::BuildSampleList() {
     SampleOpenDialog.Filter = "Audio files (*.wav *.wave *.aif *.aiff *.aifc *.flac *.ogg *.oga "
                               "*.w64 *.rf64 *.caf *.au *.snd)|*.wav;*.wave;*.aif;*.aiff;*.aifc;"
                               "*.flac;*.ogg;*.oga;*.w64;*.rf64;*.caf;*.au;*.snd|"
-                              "Xi files (*.xi)|*.xi|All files (*.*)|*.*";
+                              "Xi files (*.xi)|*.xi|Banks (*.sf2 *.sf3 *.dls)|*.sf2;*.sf3;*.dls|"
+                              "All files (*.*)|*.*";
     SampleSaveDialog.Title = "Save the sample";
     SampleSaveDialog.Filter = "Wave files (*.wav)|*.wav";
     SampleSaveDialog.DefaultExt = "wav";

@@ -1,7 +1,9 @@
 #include "ui/FrameCommands.h"
 
+#include "model/BankImport.h"
 #include "playback/Player.h"
 #include "support/Report.h"
+#include "ui/BankDialog.h"
 #include "ui/Frame.h"
 #include "ui/Icons.h"
 
@@ -255,7 +257,8 @@ void TfrSonlet::BuildCommands() {
 
     OpenDialog.Title = "Open";
     OpenDialog.DefaultExt = "wav";
-    OpenDialog.Filter = "Supported files (*.wav, *.xi)|*.wav; *.xi|All files (*.*)|*.*";
+    OpenDialog.Filter = "Supported files (*.wav, *.xi, *.sf2, *.sf3, *.dls)|*.wav; *.xi; *.sf2; "
+                        "*.sf3; *.dls|All files (*.*)|*.*";
     SaveDialog.Title = "Save As";
     SaveDialog.DefaultExt = "wav";
     SaveDialog.Filter = "Wave files (*.wav)|*.wav|All files (*.*)|*.*";
@@ -288,6 +291,12 @@ void TfrSonlet::OpenFile(const QString& fileName) {
     // The load's messages come once the window shows what was loaded. A failed load has
     // left the instrument as it was, and the view with it.
     const HeldMessages held;
+    if (IsBankFileName(ToPath(fileName))) {
+        if (OpenBankPreset(window(), *inst, ToPath(fileName), Player)) {
+            RefreshInstrument();
+        }
+        return;
+    }
     if (inst->LoadFromFile(ToPath(fileName))) {
         StartDocument(fileName,
                       QFileInfo(fileName).suffix().compare("xi", Qt::CaseInsensitive) == 0);

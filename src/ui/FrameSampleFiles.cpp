@@ -3,9 +3,11 @@
 #include "edit/ParamCommands.h"
 #include "edit/SampleCommands.h"
 #include "model/AudioImport.h"
+#include "model/BankImport.h"
 #include "model/Instrument.h"
 #include "model/WavWriter.h"
 #include "support/Report.h"
+#include "ui/BankDialog.h"
 #include "ui/Frame.h"
 
 #include <algorithm>
@@ -29,7 +31,10 @@ void TfrSonlet::tbSampleOpenClick() {
     // Read into an instrument of its own, the samples go in as one step.
     TInstrument read;
     read.Clear();
-    const AddedSamples added = AddSamplesFromFile(read, ToPath(SampleOpenDialog.FileName));
+    const std::string path = ToPath(SampleOpenDialog.FileName);
+    const AddedSamples added = IsBankFileName(path)
+                                   ? AddedSamples{AddBankSamples(window(), read, path), 0}
+                                   : AddSamplesFromFile(read, path);
     const std::int32_t room = MaxSamples - inst->SampleCount;
     std::vector<std::unique_ptr<TEditCommand>> inserts;
     for (std::int32_t i = 0; i < std::min(added.added, room); ++i) {

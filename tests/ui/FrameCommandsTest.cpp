@@ -120,9 +120,12 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
 
 TEST_F(FrameCommandsTest, OpenDialogFiltersAndTheirQtForm) {
     EXPECT_EQ(frame->OpenDialog.Filter,
-              "Supported files (*.wav, *.xi)|*.wav; *.xi|All files (*.*)|*.*");
+              "Supported files (*.wav, *.xi, *.sf2, *.sf3, *.dls)|*.wav; *.xi; *.sf2; *.sf3; "
+              "*.dls|All files (*.*)|*.*");
     EXPECT_EQ(QtNameFilters(frame->OpenDialog.Filter),
-              (QStringList{"Supported files (*.wav, *.xi) (*.wav *.xi)", "All files (*.*) (*)"}));
+              (QStringList{"Supported files (*.wav, *.xi, *.sf2, *.sf3, *.dls) (*.wav *.xi *.sf2 "
+                           "*.sf3 *.dls)",
+                           "All files (*.*) (*)"}));
     EXPECT_EQ(QtNameFilters(frame->SaveDialog.Filter), (QStringList{"Xi files (*.xi) (*.xi)"}));
 }
 

@@ -1,27 +1,33 @@
 #include "ui/Frame.h"
 
+#include "playback/Player.h"
 #include "ui/EnvPanel.h"
 #include "ui/Icons.h"
+#include "ui/KeyboardPanel.h"
 #include "ui/TrackBar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 
 namespace sonlet {
@@ -30,6 +36,7 @@ namespace {
 
 constexpr int MainPanelHeight = 150;
 constexpr int SampleListWidth = 159;
+constexpr std::int32_t KeyboardVelocity = 100;
 
 // The sample list moves with the arrow keys only: typed letters and digits are the piano's,
 // and searching the list for them would switch the sample being played.
@@ -37,6 +44,62 @@ class SampleListBox final : public QListWidget {
 public:
     using QListWidget::QListWidget;
     void keyboardSearch(const QString&) override {}
+};
+
+// Names are bytes of the code page: typed characters beyond it, and control characters, are
+// refused as they are typed, as is a character past the field's length.
+class CodePageValidator final : public QValidator {
+public:
+    CodePageValidator(int length, QObject* parent) : QValidator(parent), length_(length) {}
+    State validate(QString& text, int&) const override {
+        if (text.size() > length_) {
+            return Invalid;
+        }
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u > 0xFF) {
+                return Invalid;
+            }
+        }
+        return Acceptable;
+    }
+
+private:
+    int length_;
+};
+
+// The sample list edits a sample's name, not the "N:" before it; the new name goes to the
+// frame as an edit once the editor has closed.
+class SampleNameDelegate final : public QStyledItemDelegate {
+public:
+    SampleNameDelegate(TfrSonlet& frame, QObject* parent)
+        : QStyledItemDelegate(parent), frame_(frame) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setValidator(new CodePageValidator(static_cast<int>(MaxSampleNameLength), editor));
+        return editor;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const TInstrument* inst = frame_.Instrument();
+        if (inst != nullptr && index.row() < inst->SampleCount) {
+            const std::string& name =
+                inst->Samples[static_cast<std::size_t>(index.row())]->SampleName;
+            static_cast<QLineEdit*>(editor)->setText(
+                QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        }
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        const std::string name = static_cast<QLineEdit*>(editor)->text().toLatin1().toStdString();
+        const int row = index.row();
+        TfrSonlet* frame = &frame_;
+        QMetaObject::invokeMethod(
+            frame, [frame, row, name] { frame->RenameSample(row, name); }, Qt::QueuedConnection);
+    }
+
+private:
+    TfrSonlet& frame_;
 };
 
 // Focus the user gave: a click, Tab, a label's shortcut, or the return from a menu the user
@@ -85,13 +148,17 @@ TfrSonlet::TfrSonlet(QWidget* parent) : QWidget(parent) {
     layout->addWidget(pnMain);
 
     for (QWidget* control : std::initializer_list<QWidget*>{
-             tbVolume, tbPanning, tbFinetune, udTransposeSample, rbNoLoop, rbLoopForward,
-             rbLoopPingPong, tbLoopStart, tbLoopLen, cbVEEnabled, cbVESustain, cbVELoop,
-             cbPEEnabled, cbPESustain, cbPELoop, tbVolFadeout, lbSamples}) {
+             tbVolume,      tbPanning,       tbFinetune,    udTransposeSample, rbNoLoop,
+             rbLoopForward, rbLoopPingPong,  tbLoopStart,   tbLoopLen,         cbVEEnabled,
+             cbVESustain,   cbVELoop,        cbPEEnabled,   cbPESustain,       cbPELoop,
+             tbVolFadeout,  lbSamples,       cbVibratoType, seVibratoSweep,    seVibratoDepth,
+             seVibratoRate, edInstrumentName}) {
         GuardFocus(*control);
     }
-    for (QWidget* part : udTransposeSample->findChildren<QWidget*>()) {
-        GuardFocus(*part);
+    for (const QSpinBox* box : {udTransposeSample, seVibratoSweep, seVibratoDepth, seVibratoRate}) {
+        for (QWidget* part : box->findChildren<QWidget*>()) {
+            GuardFocus(*part);
+        }
     }
     // A page switch hands the focus to the new page; it goes back to the waveform instead
     // (a focused tab bar keeps it, for switching pages with the arrow keys).
@@ -178,6 +245,9 @@ void TfrSonlet::BuildSampleList() {
     lbSamples->setFocusPolicy(Qt::ClickFocus);
     inner->addWidget(lbSamples, 1);
     connect(lbSamples, &QListWidget::currentRowChanged, this, [this] { lbSamplesClick(); });
+    lbSamples->setItemDelegate(new SampleNameDelegate(*this, lbSamples));
+    lbSamples->setEditTriggers(QAbstractItemView::DoubleClicked |
+                               QAbstractItemView::EditKeyPressed);
 
     ToolBar2 = new QToolBar(gbSamples);
     ToolBar2->setObjectName("ToolBar2");
@@ -414,27 +484,100 @@ void TfrSonlet::BuildInstrumentTab() {
     connect(cbPEEnabled, &QCheckBox::clicked, this, [this] { cbPEEnabledClick(); });
     connect(cbPESustain, &QCheckBox::clicked, this, [this] { cbPESustainClick(); });
     connect(cbPELoop, &QCheckBox::clicked, this, [this] { cbPELoopClick(); });
+    for (TEnvelopePanel* envelope : {envVol, envPan}) {
+        envelope->OnEdit = [this](std::unique_ptr<TEditCommand> command) {
+            Perform(std::move(command));
+        };
+    }
 
-    gbFadeout = new QGroupBox(" Fadeout ", pnInstrument);
+    gbVibrato = new QGroupBox(" Vibrato ", pnInstrument);
+    BuildVibratoGroup(*gbVibrato);
+    row->addWidget(gbVibrato, 0);
+
+    // The instrument's name and its fadeout.
+    gbFadeout = new QGroupBox(" Instrument ", pnInstrument);
     gbFadeout->setMinimumWidth(120);
     gbFadeout->setMaximumWidth(200);
     auto* fadeLayout = new QVBoxLayout(gbFadeout);
+    fadeLayout->setContentsMargins(6, 2, 6, 2);
     fadeLayout->setSpacing(2);
+    edInstrumentName = new QLineEdit(gbFadeout);
+    edInstrumentName->setObjectName("edInstrumentName");
+    edInstrumentName->setPlaceholderText("Name");
+    edInstrumentName->setToolTip("The instrument's name (22 characters)");
+    edInstrumentName->setFocusPolicy(Qt::ClickFocus);
+    edInstrumentName->setValidator(new CodePageValidator(22, edInstrumentName));
     lbVolFadeout = new QLabel("Volume fadeout: 0", gbFadeout);
     tbVolFadeout = MakeTrackBar(gbFadeout, 0, 2047, 0);
+    fadeLayout->addWidget(edInstrumentName);
     fadeLayout->addWidget(lbVolFadeout);
     fadeLayout->addWidget(tbVolFadeout);
     fadeLayout->addStretch(1);
     row->addWidget(gbFadeout, 1);
     row->addStretch(0);
     connect(tbVolFadeout, &QSlider::valueChanged, this, [this] { tbVolFadeoutChange(); });
+    connect(edInstrumentName, &QLineEdit::textEdited, this, [this] { edInstrumentNameChange(); });
+}
+
+void TfrSonlet::BuildVibratoGroup(QGroupBox& group) {
+    auto* grid = new QGridLayout(&group);
+    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setHorizontalSpacing(4);
+    grid->setVerticalSpacing(1);
+    cbVibratoType = new QComboBox(&group);
+    cbVibratoType->setObjectName("cbVibratoType");
+    cbVibratoType->addItems({"Sine", "Square", "Ramp down", "Ramp up"});
+    cbVibratoType->setFocusPolicy(Qt::ClickFocus);
+    grid->addWidget(cbVibratoType, 0, 0, 1, 2);
+    const auto spin = [&](const char* caption, int maximum, int row, const char* tip) {
+        auto* box = new QSpinBox(&group);
+        box->setRange(0, maximum);
+        box->setToolTip(tip);
+        box->setFocusPolicy(Qt::ClickFocus);
+        grid->addWidget(new QLabel(caption, &group), row, 0);
+        grid->addWidget(box, row, 1);
+        return box;
+    };
+    seVibratoSweep = spin("Sweep", 255, 1, "Ticks until the vibrato reaches its depth (0..255)");
+    seVibratoDepth = spin("Depth", 15, 2, "How far the pitch swings (0..15)");
+    seVibratoRate = spin("Rate", 63, 3, "How fast the pitch swings (0..63)");
+    grid->setRowStretch(4, 1);
+    connect(cbVibratoType, &QComboBox::activated, this, [this] { VibratoChange(0); });
+    int control = 1;
+    for (QSpinBox* box : {seVibratoSweep, seVibratoDepth, seVibratoRate}) {
+        connect(box, &QSpinBox::valueChanged, this, [this, control] { VibratoChange(control); });
+        ++control;
+    }
 }
 
 void TfrSonlet::BuildPianoTab() {
     pnPiano = new QWidget;
     pnPiano->setObjectName("pnPiano");
     PageControl1->addTab(pnPiano, "Keyboard");
-    pnPiano->installEventFilter(this);
+    auto* column = new QVBoxLayout(pnPiano);
+    column->setContentsMargins(4, 2, 4, 1);
+    column->setSpacing(1);
+    lbKeyRange = new QLabel(pnPiano);
+    lbKeyRange->setObjectName("lbKeyRange");
+    column->addWidget(lbKeyRange);
+    Keyboard = new TKeyboardPanel(pnPiano);
+    Keyboard->setObjectName("Keyboard");
+    column->addWidget(Keyboard, 1);
+    Keyboard->OnEdit = [this](std::unique_ptr<TEditCommand> command) {
+        Perform(std::move(command));
+    };
+    Keyboard->OnNoteOn = [this](std::int32_t note) {
+        if (Player != nullptr) {
+            Player->NoteOn(Slot, note, KeyboardVelocity);
+        }
+    };
+    Keyboard->OnNoteOff = [this](std::int32_t note) {
+        if (Player != nullptr) {
+            Player->NoteOff(Slot, note);
+        }
+    };
+    Keyboard->OnHover = [this](const QString& text) { SetStatus(StatusPositionPanel, text); };
+    Keyboard->SoundingNotes = [this] { return SoundingNotes(); };
 }
 
 void TfrSonlet::resizeEvent(QResizeEvent* event) {
@@ -452,8 +595,6 @@ bool TfrSonlet::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize) {
         if (watched == Panel) {
             FrameResize();
-        } else if (watched == pnPiano) {
-            LayoutPiano();
         }
     }
     return QWidget::eventFilter(watched, event);

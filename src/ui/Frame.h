@@ -14,15 +14,19 @@
 #include <QWidget>
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QImage;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -37,6 +41,7 @@ class QToolButton;
 namespace sonlet {
 
 class TEnvelopePanel;
+class TKeyboardPanel;
 class TWavePlayer;
 
 // The status bar panels the frame writes through SetStatus.
@@ -68,7 +73,8 @@ public:
     // Fills the "Sample" tab from the current sample.
     void ShowSampleInfo();
     void FillSampleList();
-    void LayoutPiano();
+    // Shows the key map on the "Keyboard" tab and the current sample's notes.
+    void ShowKeyMap();
 
     // The instrument being edited, or none.
     TInstrument* Instrument() const { return Slot.load(std::memory_order_acquire); }
@@ -173,9 +179,16 @@ public:
     QCheckBox* cbPELoop = nullptr;
     QSlider* tbVolFadeout = nullptr;
     QLabel* lbVolFadeout = nullptr;
+    QGroupBox* gbVibrato = nullptr;
+    QComboBox* cbVibratoType = nullptr;
+    QSpinBox* seVibratoSweep = nullptr;
+    QSpinBox* seVibratoDepth = nullptr;
+    QSpinBox* seVibratoRate = nullptr;
+    QLineEdit* edInstrumentName = nullptr;
 
     QWidget* pnPiano = nullptr;
-    std::vector<TShape*> PianoKeys;
+    QLabel* lbKeyRange = nullptr;
+    TKeyboardPanel* Keyboard = nullptr;
 
     // ---- waveform view handlers ----
     void PaintBox1Paint(TPaintBox& sender, QPainter& canvas);
@@ -209,6 +222,13 @@ public:
     void tbSampleOpenClick();
     void tbSampleSaveClick();
     void tbSampleCutClick();
+    // control: 0 type, 1 sweep, 2 depth, 3 rate.
+    void VibratoChange(int control);
+    void edInstrumentNameChange();
+    // Renames sample `index` (from 0); name in the code page's bytes.
+    void RenameSample(std::int32_t index, const std::string& name);
+    // Starts editing the current sample's name in the list (double-click, F2).
+    void EditSampleName();
 
     // ---- commands ----
     // Menus, the main tool bar, the file dialogs and their handlers (New, Open, Save, Play,
@@ -348,8 +368,12 @@ private:
                             std::array<QToolButton*, 4>& zoomButtons,
                             std::array<QCheckBox*, 3>& flags, bool panning);
     void BuildPianoTab();
+    void BuildVibratoGroup(QGroupBox& group);
+    // The notes now sounding from this instrument, for the keyboard's lit keys.
+    std::bitset<KeyMapNotes> SoundingNotes() const;
     void SetLoopType(std::uint8_t type);
-    void SetEnvelopeFlag(std::uint8_t& flag, const QCheckBox& box, TEnvelopePanel& envelope);
+    void SetEnvelopeFlag(std::uint8_t EnvelopeParams::*flag, const QCheckBox& box,
+                         TEnvelopePanel& envelope);
     // The selection panel's text for the current sample's marks.
     void ShowSelectionStatus();
     // Keeps the keyboard focus off a value control unless the user put it there.

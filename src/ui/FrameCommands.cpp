@@ -262,6 +262,12 @@ void TfrSonlet::OpenFile(const QString& fileName) {
     const HeldMessages held;
     if (inst->LoadFromFile(ToPath(fileName))) {
         RefreshInstrument();
+        // Such keys stay as the file has them; showing the file must not change it.
+        if (const std::int32_t silent = inst->SilentKeyCount(); silent > 0) {
+            ShowStatusMessage(QString::number(silent) +
+                              " keys of the key map name a sample the instrument lacks and "
+                              "play nothing");
+        }
     }
 }
 

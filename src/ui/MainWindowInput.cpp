@@ -4,9 +4,11 @@
 #include "ui/MainWindow.h"
 #include "ui/MainWindowKeys.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -74,6 +76,9 @@ bool TfrmMain::KeyEventForPiano(QObject* watched, QEvent* event) {
         return false;
     }
     auto* key = static_cast<QKeyEvent*>(event);
+    // Letters typed into a name are text, not notes.
+    const bool textField = qobject_cast<QLineEdit*>(focus) != nullptr &&
+                           qobject_cast<QAbstractSpinBox*>(focus->parentWidget()) == nullptr;
     if (event->type() == QEvent::ShortcutOverride) {
         // The menu takes its shortcuts even from controls that would use the keys themselves.
         if (MatchesMenuShortcut(*key)) {
@@ -83,7 +88,7 @@ bool TfrmMain::KeyEventForPiano(QObject* watched, QEvent* event) {
         return false;
     }
     const std::uint32_t vk = VirtualKeyOf(*key);
-    if (vk == 0 || vk > 255) {
+    if (vk == 0 || vk > 255 || (textField && event->type() == QEvent::KeyPress)) {
         return false;
     }
     if (event->type() == QEvent::KeyPress) {

@@ -389,8 +389,8 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
     constexpr int EnvWidth = 305;
     constexpr int EnvHeight = 65;
     auto* grid = new QGridLayout(&group);
-    grid->setContentsMargins(8, 4, 6, 2);
-    grid->setHorizontalSpacing(4);
+    grid->setContentsMargins(4, 4, 2, 2);
+    grid->setHorizontalSpacing(2);
     grid->setVerticalSpacing(2);
 
     envelope = new TEnvelopePanel(&group);
@@ -413,7 +413,7 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
         button->setCheckable(true);
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
-        button->setFixedSize(28, EnvHeight / 4);
+        button->setFixedSize(22, EnvHeight / 4);
         buttons->addButton(button);
         zoomColumn->addWidget(button);
         zoomButtons[i] = button;
@@ -429,10 +429,11 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
     grid->addLayout(zoomColumn, 0, 1, Qt::AlignTop);
 
     auto* checkRow = new QHBoxLayout;
-    checkRow->setSpacing(8);
+    checkRow->setSpacing(2);
     const std::array<const char*, 3> captions{"Enabled", "Sustain", "Loop"};
     for (std::size_t i = 0; i < flags.size(); ++i) {
         flags[i] = new QCheckBox(captions[i], &group);
+        flags[i]->setStyleSheet("QCheckBox { spacing: 2px; }");
         checkRow->addWidget(flags[i]);
     }
     checkRow->addStretch(1);
@@ -448,8 +449,8 @@ void TfrSonlet::BuildInstrumentTab() {
     PageControl1->addTab(pnInstrument, "Instument");
     auto* row = new QHBoxLayout(pnInstrument);
     row->setSizeConstraint(QLayout::SetNoConstraint);
-    row->setContentsMargins(8, 2, 4, 2);
-    row->setSpacing(7);
+    row->setContentsMargins(4, 2, 2, 2);
+    row->setSpacing(4);
 
     gbVolumeEnvelope = new QGroupBox(" Volume envelope ", pnInstrument);
     gbPanningEnvelope = new QGroupBox(" Panning envelope ", pnInstrument);
@@ -490,16 +491,13 @@ void TfrSonlet::BuildInstrumentTab() {
         };
     }
 
-    gbVibrato = new QGroupBox(" Vibrato ", pnInstrument);
-    BuildVibratoGroup(*gbVibrato);
-    row->addWidget(gbVibrato, 0);
-
-    // The instrument's name and its fadeout.
+    // The instrument's name, fadeout and auto-vibrato.
     gbFadeout = new QGroupBox(" Instrument ", pnInstrument);
-    gbFadeout->setMinimumWidth(120);
-    gbFadeout->setMaximumWidth(200);
-    auto* fadeLayout = new QVBoxLayout(gbFadeout);
-    fadeLayout->setContentsMargins(6, 2, 6, 2);
+    gbFadeout->setMaximumWidth(260);
+    auto* columns = new QHBoxLayout(gbFadeout);
+    columns->setContentsMargins(4, 2, 4, 2);
+    columns->setSpacing(4);
+    auto* fadeLayout = new QVBoxLayout;
     fadeLayout->setSpacing(2);
     edInstrumentName = new QLineEdit(gbFadeout);
     edInstrumentName->setObjectName("edInstrumentName");
@@ -513,35 +511,43 @@ void TfrSonlet::BuildInstrumentTab() {
     fadeLayout->addWidget(lbVolFadeout);
     fadeLayout->addWidget(tbVolFadeout);
     fadeLayout->addStretch(1);
+    columns->addLayout(fadeLayout, 1);
+    auto* vibrato = new QVBoxLayout;
+    vibrato->setSpacing(1);
+    BuildVibratoColumn(*vibrato, *gbFadeout);
+    columns->addLayout(vibrato, 0);
     row->addWidget(gbFadeout, 1);
     row->addStretch(0);
     connect(tbVolFadeout, &QSlider::valueChanged, this, [this] { tbVolFadeoutChange(); });
     connect(edInstrumentName, &QLineEdit::textEdited, this, [this] { edInstrumentNameChange(); });
 }
 
-void TfrSonlet::BuildVibratoGroup(QGroupBox& group) {
-    auto* grid = new QGridLayout(&group);
-    grid->setContentsMargins(6, 2, 6, 2);
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(1);
+void TfrSonlet::BuildVibratoColumn(QVBoxLayout& column, QWidget& group) {
     cbVibratoType = new QComboBox(&group);
     cbVibratoType->setObjectName("cbVibratoType");
     cbVibratoType->addItems({"Sine", "Square", "Ramp down", "Ramp up"});
+    cbVibratoType->setToolTip("The auto-vibrato's waveform");
     cbVibratoType->setFocusPolicy(Qt::ClickFocus);
-    grid->addWidget(cbVibratoType, 0, 0, 1, 2);
-    const auto spin = [&](const char* caption, int maximum, int row, const char* tip) {
+    cbVibratoType->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbVibratoType->setMinimumContentsLength(5);
+    column.addWidget(cbVibratoType);
+    // Each box carries its caption, and arrow keys and the wheel step it: the column stays
+    // narrow beside the envelopes.
+    const auto spin = [&](const char* caption, int maximum, const char* tip) {
         auto* box = new QSpinBox(&group);
         box->setRange(0, maximum);
+        box->setPrefix(caption);
         box->setToolTip(tip);
+        box->setButtonSymbols(QAbstractSpinBox::NoButtons);
         box->setFocusPolicy(Qt::ClickFocus);
-        grid->addWidget(new QLabel(caption, &group), row, 0);
-        grid->addWidget(box, row, 1);
+        column.addWidget(box);
         return box;
     };
-    seVibratoSweep = spin("Sweep", 255, 1, "Ticks until the vibrato reaches its depth (0..255)");
-    seVibratoDepth = spin("Depth", 15, 2, "How far the pitch swings (0..15)");
-    seVibratoRate = spin("Rate", 63, 3, "How fast the pitch swings (0..63)");
-    grid->setRowStretch(4, 1);
+    seVibratoSweep =
+        spin("Sweep ", 255, "Vibrato sweep: ticks until it reaches its depth (0..255)");
+    seVibratoDepth = spin("Depth ", 15, "Vibrato depth: how far the pitch swings (0..15)");
+    seVibratoRate = spin("Rate ", 63, "Vibrato rate: how fast the pitch swings (0..63)");
+    column.addStretch(1);
     connect(cbVibratoType, &QComboBox::activated, this, [this] { VibratoChange(0); });
     int control = 1;
     for (QSpinBox* box : {seVibratoSweep, seVibratoDepth, seVibratoRate}) {

@@ -35,6 +35,7 @@ class QScrollBar;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class QVBoxLayout;
 class QToolBar;
 class QToolButton;
 
@@ -160,7 +161,7 @@ public:
     QWidget* pnInstrument = nullptr;
     QGroupBox* gbVolumeEnvelope = nullptr;
     QGroupBox* gbPanningEnvelope = nullptr;
-    QGroupBox* gbFadeout = nullptr;
+    QGroupBox* gbFadeout = nullptr; // " Instrument ": name, fadeout, vibrato
     TEnvelopePanel* envVol = nullptr;
     TEnvelopePanel* envPan = nullptr;
     QToolButton* sbZoom8 = nullptr;
@@ -179,7 +180,6 @@ public:
     QCheckBox* cbPELoop = nullptr;
     QSlider* tbVolFadeout = nullptr;
     QLabel* lbVolFadeout = nullptr;
-    QGroupBox* gbVibrato = nullptr;
     QComboBox* cbVibratoType = nullptr;
     QSpinBox* seVibratoSweep = nullptr;
     QSpinBox* seVibratoDepth = nullptr;
@@ -368,7 +368,7 @@ private:
                             std::array<QToolButton*, 4>& zoomButtons,
                             std::array<QCheckBox*, 3>& flags, bool panning);
     void BuildPianoTab();
-    void BuildVibratoGroup(QGroupBox& group);
+    void BuildVibratoColumn(QVBoxLayout& column, QWidget& group);
     // The notes now sounding from this instrument, for the keyboard's lit keys.
     std::bitset<KeyMapNotes> SoundingNotes() const;
     void SetLoopType(std::uint8_t type);

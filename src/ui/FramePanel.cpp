@@ -90,6 +90,7 @@ void TfrSonlet::RefreshInstrument() {
                                              static_cast<qsizetype>(inst->InstrumentName.size()));
     if (edInstrumentName->text() != name) {
         edInstrumentName->setText(name);
+        edInstrumentName->setCursorPosition(0);
     }
     SetStatus(StatusPositionPanel, QString());
     UpdateView(-1);

@@ -63,8 +63,11 @@ void TKeyboardPanel::hideEvent(QHideEvent* event) {
 }
 
 QColor TKeyboardPanel::SampleColor(std::int32_t sample) {
-    // Hues far apart for neighbouring sample numbers, so adjacent ranges stand out.
-    return QColor::fromHsv(static_cast<int>((sample * 137) % 360), 110, 245);
+    // Light colours far apart for neighbouring numbers, so that adjacent ranges stand out.
+    static constexpr std::array<QRgb, MaxSamples> Colors{
+        0xF08A8A, 0x8FD68F, 0x8FB3F2, 0xF2D27A, 0xC79BF0, 0x7FDCDC, 0xF5B27A, 0xF29AC8,
+        0xC3E07A, 0x7AC7B0, 0xD9B38C, 0xB3B3F2, 0xE0E07A, 0x8CCFF2, 0xE08CE0, 0xA6E6B8};
+    return QColor(Colors[static_cast<std::size_t>(sample) % Colors.size()]);
 }
 
 QRect TKeyboardPanel::KeyRect(std::int32_t note) const {

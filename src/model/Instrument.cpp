@@ -1,5 +1,6 @@
 #include "model/Instrument.h"
 
+#include "model/KeyRanges.h"
 #include "model/XiLayout.h"
 #include "support/Text.h"
 
@@ -69,14 +70,9 @@ void TInstrument::DeleteSample(std::int32_t index) {
     if (index < 0 || index >= SampleCount) {
         return;
     }
-    for (std::size_t note = 0; note < xi::KeyMapLength; ++note) {
-        std::uint8_t& entry = XiBlock[xi::KeyMapOffset + note];
-        if (entry == index) {
-            entry = static_cast<std::uint8_t>(std::min(index, SampleCount - 2));
-        } else if (entry > index && entry < SampleCount) {
-            --entry;
-        }
-    }
+    KeyMap keys = Keys();
+    KeysAfterRemoval(keys, index, SampleCount);
+    SetKeys(keys);
     std::unique_ptr<TSample> removed = std::move(Samples[static_cast<std::size_t>(index)]);
     for (std::int32_t i = index; i < SampleCount - 1; ++i) {
         Samples[static_cast<std::size_t>(i)] = std::move(Samples[static_cast<std::size_t>(i) + 1]);

@@ -106,4 +106,22 @@ void MapRunFrom(KeyMap& keys, std::int32_t from, std::uint8_t sample) {
     }
 }
 
+void KeysAfterRemoval(KeyMap& keys, std::int32_t removed, std::int32_t count) {
+    for (std::uint8_t& entry : keys) {
+        if (entry == removed) {
+            entry = static_cast<std::uint8_t>(std::min(removed, count - 2));
+        } else if (entry > removed && entry < count) {
+            --entry;
+        }
+    }
+}
+
+void KeysAfterInsertion(KeyMap& keys, std::int32_t index, std::int32_t count) {
+    for (std::uint8_t& entry : keys) {
+        if (entry >= index && entry < count) {
+            ++entry;
+        }
+    }
+}
+
 } // namespace sonlet

@@ -36,4 +36,12 @@ void MapNotes(KeyMap& keys, std::int32_t first, std::int32_t last, std::uint8_t 
 // `from` did: the rest of the run `from` stands in.
 void MapRunFrom(KeyMap& keys, std::int32_t from, std::uint8_t sample);
 
+// The key map once sample `removed` of `count` samples has gone: its keys go to the sample
+// that takes its place (the new last one, when it was the last), the keys of later samples
+// follow them down, and keys that named no sample stay as they were.
+void KeysAfterRemoval(KeyMap& keys, std::int32_t removed, std::int32_t count);
+// The key map once a sample has been put at `index` before `count` samples: the keys of the
+// samples from index on follow them up.
+void KeysAfterInsertion(KeyMap& keys, std::int32_t index, std::int32_t count);
+
 } // namespace sonlet

@@ -155,4 +155,38 @@ std::string Latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string CodePageText(std::string_view text, std::string_view what) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto u = static_cast<unsigned char>(text[i]);
+        if (u < 0x80) {
+            out.push_back(text[i]);
+            continue;
+        }
+        // A lead byte and its continuation bytes; anything else is not UTF-8.
+        const std::size_t length = (u & 0xE0) == 0xC0   ? 2
+                                   : (u & 0xF0) == 0xE0 ? 3
+                                   : (u & 0xF8) == 0xF0 ? 4
+                                                        : 0;
+        if (length == 0 || i + length > text.size()) {
+            return std::string(text);
+        }
+        std::uint32_t code = u & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0) != 0x80) {
+                return std::string(text);
+            }
+            code = code << 6 | (c & 0x3F);
+        }
+        if (code > 0xFF) {
+            throw UsageError(std::string(what) +
+                             " holds a character outside the code page: " + std::string(text));
+        }
+        out.push_back(static_cast<char>(code));
+        i += length - 1;
+    }
+    return out;
+}
+
 } // namespace sonlet::cli

@@ -85,5 +85,8 @@ void RequireXiName(const std::string& path);
 std::string_view UpToZero(std::string_view bytes);
 // Latin-1 bytes as UTF-8.
 std::string Latin1ToUtf8(std::string_view bytes);
+// A name given on the command line as the code page's bytes: UTF-8 text becomes Latin-1 (a
+// character beyond it is a usage error for `what`); bytes that are not UTF-8 stay as given.
+std::string CodePageText(std::string_view text, std::string_view what);
 
 } // namespace sonlet::cli

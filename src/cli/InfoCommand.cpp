@@ -2,6 +2,7 @@
 #include "cli/CliSupport.h"
 #include "cli/JsonWriter.h"
 #include "model/Instrument.h"
+#include "model/KeyRanges.h"
 #include "model/SampleDigest.h"
 #include "model/XiLayout.h"
 #include "support/Text.h"
@@ -111,6 +112,8 @@ std::string Json(const TInstrument& inst, const std::string& format,
         json.Number(BlockByte(inst, xi::KeyMapOffset + note));
     }
     json.EndArray();
+    json.Key("keymap_ranges").String(KeyRangesText(inst.Keys()));
+    json.Key("silent_keys").Number(inst.SilentKeyCount());
     json.Key("samples").BeginArray();
     for (std::int32_t i = 0; i < inst.SampleCount; ++i) {
         WriteSample(json, *inst.Samples[static_cast<std::size_t>(i)]);
@@ -159,9 +162,9 @@ void PrintSummary(std::ostream& out, const TInstrument& inst, const std::string&
         << int{BlockByte(inst, xi::VibratoSweepOffset)} << ", depth "
         << int{BlockByte(inst, xi::VibratoDepthOffset)} << ", rate "
         << int{BlockByte(inst, xi::VibratoRateOffset)} << "\n"
-        << "Key map:  ";
-    for (std::size_t note = 0; note < xi::KeyMapLength; ++note) {
-        out << " " << int{BlockByte(inst, xi::KeyMapOffset + note)};
+        << "Key map:   " << KeyRangesText(inst.Keys());
+    if (const std::int32_t silent = inst.SilentKeyCount(); silent > 0) {
+        out << " (" << silent << " keys name a missing sample and play nothing)";
     }
     out << "\n";
     for (std::int32_t i = 0; i < inst.SampleCount; ++i) {

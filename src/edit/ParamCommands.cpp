@@ -1,5 +1,7 @@
 #include "edit/ParamCommands.h"
 
+#include "model/KeyRanges.h"
+
 #include <utility>
 
 namespace sonlet {
@@ -185,6 +187,11 @@ bool TInsertSampleCommand::Apply(TInstrument& instrument) {
     placed_ = index_ < 0 || index_ > instrument.SampleCount ? instrument.SampleCount : index_;
     currentBefore_ = instrument.CurrentIndex;
     InstrumentEditGuard guard(instrument.EditLock());
+    // Keys keep playing the samples they played, wherever those now stand.
+    keysBefore_ = instrument.Keys();
+    KeyMap keys = keysBefore_;
+    KeysAfterInsertion(keys, placed_, instrument.SampleCount);
+    instrument.SetKeys(keys);
     PutSample(instrument, placed_, std::move(held_));
     instrument.CurrentIndex = placed_;
     return true;
@@ -199,6 +206,7 @@ void TInsertSampleCommand::Revert(TInstrument& instrument) {
         InstrumentEditGuard guard(instrument.EditLock());
         taken = TakeSample(instrument, placed_);
         instrument.CurrentIndex = currentBefore_;
+        instrument.SetKeys(keysBefore_);
     }
     held_ = std::move(taken);
 }
@@ -230,6 +238,11 @@ bool TRemoveSampleCommand::Apply(TInstrument& instrument) {
     std::unique_ptr<TSample> taken;
     {
         InstrumentEditGuard guard(instrument.EditLock());
+        // The removed sample's keys go to the one that takes its place, as a delete does.
+        keysBefore_ = instrument.Keys();
+        KeyMap keys = keysBefore_;
+        KeysAfterRemoval(keys, removed_, instrument.SampleCount);
+        instrument.SetKeys(keys);
         taken = TakeSample(instrument, removed_);
         if (instrument.CurrentIndex >= removed_ && instrument.CurrentIndex > 0) {
             --instrument.CurrentIndex;
@@ -246,6 +259,7 @@ void TRemoveSampleCommand::Revert(TInstrument& instrument) {
     InstrumentEditGuard guard(instrument.EditLock());
     PutSample(instrument, removed_, std::move(held_));
     instrument.CurrentIndex = currentBefore_;
+    instrument.SetKeys(keysBefore_);
 }
 
 std::size_t TRemoveSampleCommand::HeldBytes() const {

@@ -128,6 +128,7 @@ private:
     std::int32_t index_;
     std::int32_t placed_ = -1;
     std::int32_t currentBefore_ = -1;
+    KeyMap keysBefore_{};
 };
 
 // Takes a sample out of the instrument (index -1: the current one); refused when it is the
@@ -150,6 +151,7 @@ private:
     std::int32_t removed_ = -1;
     std::int32_t currentBefore_ = -1;
     std::unique_ptr<TSample> held_;
+    KeyMap keysBefore_{};
 };
 
 // The memory a sample's values take.

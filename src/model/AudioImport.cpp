@@ -59,10 +59,7 @@ void FinishImportedSample(TSample& sample, const std::string& fileName, double r
     sample.LoopType = loopType;
     sample.LoopStart = loopStart;
     sample.LoopLength = loopLength;
-    sample.SampleName = PathBytes(NativePath(fileName).stem()).substr(0, MaxSampleNameLength);
-    // The XI writer keeps a sample's name bytes as they were read: a new sample's are its name.
-    std::copy(sample.SampleName.begin(), sample.SampleName.end(),
-              sample.XiHeader.begin() + xi::SampleNameOffset);
+    sample.SetName(PathBytes(NativePath(fileName).stem()));
     const SampleTuning tuning = TuningForRate(rate, sample.BytesPerSample);
     sample.Transpose = tuning.Transpose;
     sample.Finetune = tuning.Finetune;

@@ -1,8 +1,11 @@
 #include "model/Instrument.h"
 
 #include "model/AudioImport.h"
+#include "model/KeyRanges.h"
+#include "model/XiLayout.h"
 #include "support/Text.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace sonlet {
@@ -26,11 +29,21 @@ void TInstrument::ClearUnlocked() {
     Fadeout = 1024;
 }
 
+void ClampMarkers(EnvelopeParams& envelope) {
+    const std::uint8_t count = std::min<std::uint8_t>(envelope.Count, EnvelopePointCount);
+    const std::uint8_t last = count > 0 ? count - 1 : 0;
+    for (std::uint8_t* marker : {&envelope.Sustain, &envelope.LoopStart, &envelope.LoopEnd}) {
+        *marker = std::min(*marker, last);
+    }
+}
+
+// Everything of the instrument goes, not only its samples: a new instrument keeps nothing of
+// the previous one. The old samples are freed after the lock, with `fresh`.
 void TInstrument::InitNew() {
-    InstrumentEditGuard guard(editLock_);
-    ClearUnlocked();
-    AddSampleUnlocked();
-    Samples[0]->MakeSilent();
+    TInstrument fresh;
+    fresh.AddSampleUnlocked();
+    fresh.Samples[0]->MakeSilent();
+    TakeAll(fresh);
 }
 
 void TInstrument::AddSample() {
@@ -58,6 +71,9 @@ void TInstrument::DeleteSample(std::int32_t index) {
     if (index < 0 || index >= SampleCount) {
         return;
     }
+    KeyMap keys = Keys();
+    KeysAfterRemoval(keys, index, SampleCount);
+    SetKeys(keys);
     std::unique_ptr<TSample> removed = std::move(Samples[static_cast<std::size_t>(index)]);
     for (std::int32_t i = index; i < SampleCount - 1; ++i) {
         Samples[static_cast<std::size_t>(i)] = std::move(Samples[static_cast<std::size_t>(i) + 1]);
@@ -111,7 +127,9 @@ bool TInstrument::LoadWav(const std::string& fileName) {
     }
     TuneToItsRate(sample);
     sample.ClearMarks();
+    InstrumentEditGuard guard(editLock_);
     TakeSamples(loaded);
+    std::fill_n(XiBlock.begin() + xi::KeyMapOffset, xi::KeyMapLength, std::uint8_t{0});
     return true;
 }
 
@@ -166,6 +184,36 @@ void TInstrument::TakeAll(TInstrument& loaded) {
     std::swap(VolPoints, loaded.VolPoints);
     std::swap(PanPoints, loaded.PanPoints);
     InstrumentName.swap(loaded.InstrumentName);
+}
+
+KeyMap TInstrument::Keys() const {
+    KeyMap keys{};
+    std::copy_n(XiBlock.begin() + xi::KeyMapOffset, keys.size(), keys.begin());
+    return keys;
+}
+
+void TInstrument::SetKeys(const KeyMap& keys) {
+    InstrumentEditGuard guard(editLock_);
+    std::copy(keys.begin(), keys.end(), XiBlock.begin() + xi::KeyMapOffset);
+}
+
+std::int32_t TInstrument::SilentKeyCount() const {
+    const KeyMap keys = Keys();
+    return static_cast<std::int32_t>(std::count_if(
+        keys.begin(), keys.end(), [this](std::uint8_t k) { return k >= SampleCount; }));
+}
+
+Vibrato TInstrument::AutoVibrato() const {
+    return {XiBlock[xi::VibratoTypeOffset], XiBlock[xi::VibratoSweepOffset],
+            XiBlock[xi::VibratoDepthOffset], XiBlock[xi::VibratoRateOffset]};
+}
+
+void TInstrument::SetAutoVibrato(const Vibrato& vibrato) {
+    InstrumentEditGuard guard(editLock_);
+    XiBlock[xi::VibratoTypeOffset] = vibrato.Type;
+    XiBlock[xi::VibratoSweepOffset] = vibrato.Sweep;
+    XiBlock[xi::VibratoDepthOffset] = vibrato.Depth;
+    XiBlock[xi::VibratoRateOffset] = vibrato.Rate;
 }
 
 bool TInstrument::AdoptSample(std::unique_ptr<TSample> sample) {

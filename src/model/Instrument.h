@@ -37,6 +37,24 @@ struct EnvelopePoint {
 
 using EnvelopePoints = std::array<EnvelopePoint, EnvelopePointCount>;
 
+// Puts the sustain point, loop start and loop end onto existing points: into 0..count-1 of
+// at most 12 points, and 0 for an empty envelope.
+void ClampMarkers(EnvelopeParams& envelope);
+
+// The key map: for each of the 96 notes (note 60 is C-5) the sample it plays, counting from 0.
+inline constexpr std::int32_t KeyMapNotes = 96;
+using KeyMap = std::array<std::uint8_t, KeyMapNotes>;
+
+// The instrument's auto-vibrato, as the XI block keeps it: type 0..3 (sine, square, ramp
+// down, ramp up), sweep 0..255, depth 0..15, rate 0..63; a file may hold other values.
+struct Vibrato {
+    std::uint8_t Type = 0;
+    std::uint8_t Sweep = 0;
+    std::uint8_t Depth = 0;
+    std::uint8_t Rate = 0;
+    friend bool operator==(const Vibrato&, const Vibrato&) = default;
+};
+
 // The document: up to 16 samples, the current one, and the instrument-level XI parameters.
 //
 // Thread use: the GUI thread runs every operation and holds EditLock() around every change
@@ -67,11 +85,14 @@ public:
     std::string InstrumentName;
 
     void Clear();
-    // One sample of 4096 frames of 16-bit stereo silence.
+    // A new instrument: one sample of 4096 frames of 16-bit stereo silence, no name, the key
+    // map all sample 1, no vibrato, both envelopes empty and off, Fadeout 1024.
     void InitNew();
     // Adds an empty sample and makes it current; nothing when 16 are held.
     void AddSample();
-    // Removes a sample (index < 0: the current one); an instrument keeps at least one.
+    // Removes a sample (index < 0: the current one); an instrument keeps at least one. Its
+    // keys go to the sample that takes its place (the last one, when it was the last), and the
+    // keys of later samples follow them down; keys that named no sample stay as they were.
     void DeleteSample(std::int32_t index);
     void SetCurrentSample(std::int32_t index);
     TSample* CurrentSample() const;
@@ -89,7 +110,8 @@ public:
     // the file was written.
     bool SaveToFile(const std::string& fileName);
     // Replaces the samples by the one sample of a WAV file, tuned to play at the file's rate
-    // at C-5; the instrument's envelopes, name and XI block stay, Fadeout becomes 1024.
+    // at C-5; the instrument's envelopes, vibrato and name stay, the key map becomes all
+    // sample 1, Fadeout becomes 1024.
     bool LoadWav(const std::string& fileName);
     // Reads a WAV file into a new sample after the existing ones and makes it current.
     // False, with nothing added, when 16 samples are held (not reported) or the file gave no
@@ -107,6 +129,15 @@ public:
     bool SaveXi(const std::string& fileName);
     void UnpackParams();
     void PackParams();
+
+    // The key map and the vibrato live in XiBlock, where tracker playback reads them; the
+    // setters take the edit lock.
+    KeyMap Keys() const;
+    void SetKeys(const KeyMap& keys);
+    // Notes whose key map entry names a sample the instrument lacks: they play nothing.
+    std::int32_t SilentKeyCount() const;
+    Vibrato AutoVibrato() const;
+    void SetAutoVibrato(const Vibrato& vibrato);
 
     std::recursive_mutex& EditLock() const { return editLock_; }
 

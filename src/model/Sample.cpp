@@ -1,7 +1,9 @@
 #include "model/Sample.h"
 
+#include "model/XiLayout.h"
 #include "support/Report.h"
 
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -48,6 +50,13 @@ void TSample::ResetParams() {
     MarkB = -1;
     SampleName.clear();
     UpdateRanges();
+}
+
+void TSample::SetName(std::string_view name) {
+    SampleName = std::string(name.substr(0, MaxSampleNameLength));
+    const auto field = XiHeader.begin() + xi::SampleNameOffset;
+    std::fill_n(field, MaxSampleNameLength, std::uint8_t{0});
+    std::copy(SampleName.begin(), SampleName.end(), field);
 }
 
 void TSample::MakeEmpty() {

@@ -113,6 +113,8 @@ public:
     // Sets the format record and, when size >= 0, the sizes and the block count.
     void SetFormat(std::int64_t channels, std::int64_t bytes, std::int64_t rate, std::int64_t size);
     void ResetParams();
+    // Names the sample, cut to 22 bytes, in SampleName and in the header the XI writer writes.
+    void SetName(std::string_view name);
     // An empty 16-bit stereo sample at 44100 Hz.
     void MakeEmpty();
     // 4096 frames of 16-bit stereo silence at 44100 Hz.

@@ -14,7 +14,6 @@ namespace sonlet {
 namespace {
 
 constexpr std::int64_t One = std::int64_t{1} << 32;
-constexpr std::int32_t KeyMapNotes = 96;
 constexpr std::int32_t FullFade = 65536;
 
 // round(64 × sin(2πi/256)) for the first quarter of the auto-vibrato sine.

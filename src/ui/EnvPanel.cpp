@@ -1,7 +1,10 @@
 #include "ui/EnvPanel.h"
 
+#include <QContextMenuEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <cstdlib>
 
 namespace sonlet {
 
@@ -40,6 +43,27 @@ TEnvelopePanel::TEnvelopePanel(QWidget* parent) : QFrame(parent) {
 std::unique_lock<std::recursive_mutex> TEnvelopePanel::LockForEdit() {
     return editLock_ != nullptr ? std::unique_lock(*editLock_)
                                 : std::unique_lock<std::recursive_mutex>();
+}
+
+EnvelopeState TEnvelopePanel::State() const {
+    return editor_.Bound() ? EnvelopeState{*editor_.Envelope, *editor_.Points} : EnvelopeState{};
+}
+
+void TEnvelopePanel::BeginGesture() {
+    gestureStart_ = State();
+    inGesture_ = true;
+}
+
+void TEnvelopePanel::EndGesture(const std::string& name) {
+    if (!inGesture_) {
+        return;
+    }
+    inGesture_ = false;
+    const EnvelopeState now = State();
+    if (OnEdit && editor_.Bound() && now != gestureStart_) {
+        OnEdit(std::make_unique<TEnvelopeCommand>(
+            name, Tag == 1 ? EnvelopeKind::Panning : EnvelopeKind::Volume, gestureStart_, now));
+    }
 }
 
 void TEnvelopePanel::SetEnvelope(EnvelopeParams* envelope, EnvelopePoints* points) {
@@ -140,6 +164,7 @@ void TEnvelopePanel::PanelMouseDown(const MouseInput& input) {
     if (input.Button != Qt::LeftButton || !editor_.Bound()) {
         return;
     }
+    BeginGesture();
     bool changed = false;
     {
         auto lock = LockForEdit();
@@ -147,6 +172,9 @@ void TEnvelopePanel::PanelMouseDown(const MouseInput& input) {
     }
     if (changed) {
         UpdateEnvelope();
+    }
+    if (!editor_.DraggingMarker) {
+        EndGesture("Add Envelope Point");
     }
 }
 
@@ -168,23 +196,19 @@ void TEnvelopePanel::PanelMouseMove(const MouseInput& input) {
     }
 }
 
-void TEnvelopePanel::PanelMouseUp(const MouseInput&) { editor_.ReleasePlot(); }
+void TEnvelopePanel::PanelMouseUp(const MouseInput&) {
+    editor_.ReleasePlot();
+    EndGesture("Move Envelope Marker");
+}
 
 void TEnvelopePanel::PointMouseDown(TShape& marker, const MouseInput& input) {
     if (!editor_.Bound()) {
         return;
     }
+    // The right button opens the point's context menu (contextMenuEvent).
     if (input.Button == Qt::LeftButton) {
+        BeginGesture();
         editor_.GrabPoint(marker.Tag, input.X, input.Y);
-    } else if (input.Button == Qt::RightButton) {
-        bool changed = false;
-        {
-            auto lock = LockForEdit();
-            changed = editor_.DeletePoint(marker.Tag);
-        }
-        if (changed) {
-            UpdateEnvelope();
-        }
     }
 }
 
@@ -210,6 +234,72 @@ void TEnvelopePanel::PointMouseMove(TShape& marker, const MouseInput& input) {
     }
 }
 
-void TEnvelopePanel::PointMouseUp(TShape&, const MouseInput&) { editor_.ReleasePoint(); }
+void TEnvelopePanel::PointMouseUp(TShape&, const MouseInput&) {
+    editor_.ReleasePoint();
+    EndGesture("Move Envelope Point");
+}
+
+void TEnvelopePanel::EditMarker(TEnvelopeEditor::Marker marker, int k, const std::string& name) {
+    BeginGesture();
+    bool changed = false;
+    {
+        auto lock = LockForEdit();
+        changed = editor_.SetMarker(marker, k);
+    }
+    if (changed) {
+        UpdateEnvelope();
+    }
+    EndGesture(name);
+}
+
+void TEnvelopePanel::DeletePointEdit(int k) {
+    BeginGesture();
+    bool changed = false;
+    {
+        auto lock = LockForEdit();
+        changed = editor_.DeletePoint(k);
+    }
+    if (changed) {
+        UpdateEnvelope();
+    }
+    EndGesture("Delete Envelope Point");
+}
+
+std::unique_ptr<QMenu> TEnvelopePanel::PointMenu(int k) {
+    if (!editor_.Bound() || k < 0 || k >= editor_.Count()) {
+        return nullptr;
+    }
+    using Marker = TEnvelopeEditor::Marker;
+    auto menu = std::make_unique<QMenu>(this);
+    menu->addAction("Sustain here", this,
+                    [this, k] { EditMarker(Marker::Sustain, k, "Sustain Here"); });
+    menu->addAction("Loop start here", this,
+                    [this, k] { EditMarker(Marker::LoopStart, k, "Loop Start Here"); });
+    menu->addAction("Loop end here", this,
+                    [this, k] { EditMarker(Marker::LoopEnd, k, "Loop End Here"); });
+    menu->addSeparator();
+    QAction* remove = menu->addAction("Delete point", this, [this, k] { DeletePointEdit(k); });
+    remove->setEnabled(k > 0); // point 0 starts the envelope and stays
+    return menu;
+}
+
+// On a point's square, that point; elsewhere the point whose column is nearest the mouse,
+// within a few pixels.
+void TEnvelopePanel::contextMenuEvent(QContextMenuEvent* event) {
+    int k = -1;
+    const QPoint at = event->pos();
+    int best = 5;
+    for (int i = 0; i < editor_.Count(); ++i) {
+        const QRect square = Markers[static_cast<std::size_t>(i)]->geometry();
+        const int distance = square.contains(at) ? 0 : std::abs(square.center().x() - at.x());
+        if (distance < best) {
+            best = distance;
+            k = i;
+        }
+    }
+    if (std::unique_ptr<QMenu> menu = PointMenu(k)) {
+        menu->exec(event->globalPos());
+    }
+}
 
 } // namespace sonlet

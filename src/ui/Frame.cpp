@@ -1,28 +1,34 @@
 #include "ui/Frame.h"
 
+#include "playback/Player.h"
 #include "ui/EnvPanel.h"
 #include "ui/Icons.h"
+#include "ui/KeyboardPanel.h"
 #include "ui/TrackBar.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QSlider>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QValidator>
 #include <algorithm>
 
 namespace sonlet {
@@ -31,6 +37,7 @@ namespace {
 
 constexpr int MainPanelHeight = 150;
 constexpr int SampleListWidth = 159;
+constexpr std::int32_t KeyboardVelocity = 100;
 
 // The sample list moves with the arrow keys only: typed letters and digits are the piano's,
 // and searching the list for them would switch the sample being played.
@@ -38,6 +45,62 @@ class SampleListBox final : public QListWidget {
 public:
     using QListWidget::QListWidget;
     void keyboardSearch(const QString&) override {}
+};
+
+// Names are bytes of the code page: typed characters beyond it, and control characters, are
+// refused as they are typed, as is a character past the field's length.
+class CodePageValidator final : public QValidator {
+public:
+    CodePageValidator(int length, QObject* parent) : QValidator(parent), length_(length) {}
+    State validate(QString& text, int&) const override {
+        if (text.size() > length_) {
+            return Invalid;
+        }
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u < 0x20 || (u >= 0x7F && u < 0xA0) || u > 0xFF) {
+                return Invalid;
+            }
+        }
+        return Acceptable;
+    }
+
+private:
+    int length_;
+};
+
+// The sample list edits a sample's name, not the "N:" before it; the new name goes to the
+// frame as an edit once the editor has closed.
+class SampleNameDelegate final : public QStyledItemDelegate {
+public:
+    SampleNameDelegate(TfrSonlet& frame, QObject* parent)
+        : QStyledItemDelegate(parent), frame_(frame) {}
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
+                          const QModelIndex&) const override {
+        auto* editor = new QLineEdit(parent);
+        editor->setValidator(new CodePageValidator(static_cast<int>(MaxSampleNameLength), editor));
+        return editor;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& index) const override {
+        const TInstrument* inst = frame_.Instrument();
+        if (inst != nullptr && index.row() < inst->SampleCount) {
+            const std::string& name =
+                inst->Samples[static_cast<std::size_t>(index.row())]->SampleName;
+            static_cast<QLineEdit*>(editor)->setText(
+                QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size())));
+        }
+    }
+    void setModelData(QWidget* editor, QAbstractItemModel*,
+                      const QModelIndex& index) const override {
+        const std::string name = static_cast<QLineEdit*>(editor)->text().toLatin1().toStdString();
+        const int row = index.row();
+        TfrSonlet* frame = &frame_;
+        QMetaObject::invokeMethod(
+            frame, [frame, row, name] { frame->RenameSample(row, name); }, Qt::QueuedConnection);
+    }
+
+private:
+    TfrSonlet& frame_;
 };
 
 // Focus the user gave: a click, Tab, a label's shortcut, or the return from a menu the user
@@ -87,13 +150,17 @@ TfrSonlet::TfrSonlet(QWidget* parent) : QWidget(parent) {
     layout->addWidget(pnMain);
 
     for (QWidget* control : std::initializer_list<QWidget*>{
-             tbVolume, tbPanning, tbFinetune, udTransposeSample, rbNoLoop, rbLoopForward,
-             rbLoopPingPong, tbLoopStart, tbLoopLen, cbVEEnabled, cbVESustain, cbVELoop,
-             cbPEEnabled, cbPESustain, cbPELoop, tbVolFadeout, lbSamples}) {
+             tbVolume,      tbPanning,       tbFinetune,    udTransposeSample, rbNoLoop,
+             rbLoopForward, rbLoopPingPong,  tbLoopStart,   tbLoopLen,         cbVEEnabled,
+             cbVESustain,   cbVELoop,        cbPEEnabled,   cbPESustain,       cbPELoop,
+             tbVolFadeout,  lbSamples,       cbVibratoType, seVibratoSweep,    seVibratoDepth,
+             seVibratoRate, edInstrumentName}) {
         GuardFocus(*control);
     }
-    for (QWidget* part : udTransposeSample->findChildren<QWidget*>()) {
-        GuardFocus(*part);
+    for (const QSpinBox* box : {udTransposeSample, seVibratoSweep, seVibratoDepth, seVibratoRate}) {
+        for (QWidget* part : box->findChildren<QWidget*>()) {
+            GuardFocus(*part);
+        }
     }
     // One slider drag, one run of keys on a control, one typed value: one step each.
     for (QSlider* bar : {tbVolume, tbPanning, tbFinetune, tbLoopStart, tbLoopLen, tbVolFadeout}) {
@@ -195,6 +262,9 @@ void TfrSonlet::BuildSampleList() {
     lbSamples->setFocusPolicy(Qt::ClickFocus);
     inner->addWidget(lbSamples, 1);
     connect(lbSamples, &QListWidget::currentRowChanged, this, [this] { lbSamplesClick(); });
+    lbSamples->setItemDelegate(new SampleNameDelegate(*this, lbSamples));
+    lbSamples->setEditTriggers(QAbstractItemView::DoubleClicked |
+                               QAbstractItemView::EditKeyPressed);
 
     ToolBar2 = new QToolBar(gbSamples);
     ToolBar2->setObjectName("ToolBar2");
@@ -335,8 +405,8 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
     constexpr int EnvWidth = 305;
     constexpr int EnvHeight = 65;
     auto* grid = new QGridLayout(&group);
-    grid->setContentsMargins(8, 4, 6, 2);
-    grid->setHorizontalSpacing(4);
+    grid->setContentsMargins(4, 4, 2, 2);
+    grid->setHorizontalSpacing(2);
     grid->setVerticalSpacing(2);
 
     envelope = new TEnvelopePanel(&group);
@@ -359,7 +429,7 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
         button->setCheckable(true);
         button->setAutoRaise(true);
         button->setFocusPolicy(Qt::NoFocus);
-        button->setFixedSize(28, EnvHeight / 4);
+        button->setFixedSize(22, EnvHeight / 4);
         buttons->addButton(button);
         zoomColumn->addWidget(button);
         zoomButtons[i] = button;
@@ -375,10 +445,11 @@ void TfrSonlet::BuildEnvelopeGroup(QGroupBox& group, TEnvelopePanel*& envelope,
     grid->addLayout(zoomColumn, 0, 1, Qt::AlignTop);
 
     auto* checkRow = new QHBoxLayout;
-    checkRow->setSpacing(8);
+    checkRow->setSpacing(2);
     const std::array<const char*, 3> captions{"Enabled", "Sustain", "Loop"};
     for (std::size_t i = 0; i < flags.size(); ++i) {
         flags[i] = new QCheckBox(captions[i], &group);
+        flags[i]->setStyleSheet("QCheckBox { spacing: 2px; }");
         checkRow->addWidget(flags[i]);
     }
     checkRow->addStretch(1);
@@ -394,8 +465,8 @@ void TfrSonlet::BuildInstrumentTab() {
     PageControl1->addTab(pnInstrument, "Instument");
     auto* row = new QHBoxLayout(pnInstrument);
     row->setSizeConstraint(QLayout::SetNoConstraint);
-    row->setContentsMargins(8, 2, 4, 2);
-    row->setSpacing(7);
+    row->setContentsMargins(4, 2, 2, 2);
+    row->setSpacing(4);
 
     gbVolumeEnvelope = new QGroupBox(" Volume envelope ", pnInstrument);
     gbPanningEnvelope = new QGroupBox(" Panning envelope ", pnInstrument);
@@ -430,27 +501,105 @@ void TfrSonlet::BuildInstrumentTab() {
     connect(cbPEEnabled, &QCheckBox::clicked, this, [this] { cbPEEnabledClick(); });
     connect(cbPESustain, &QCheckBox::clicked, this, [this] { cbPESustainClick(); });
     connect(cbPELoop, &QCheckBox::clicked, this, [this] { cbPELoopClick(); });
+    for (TEnvelopePanel* envelope : {envVol, envPan}) {
+        envelope->OnEdit = [this](std::unique_ptr<TEditCommand> command) {
+            Perform(std::move(command));
+        };
+    }
 
-    gbFadeout = new QGroupBox(" Fadeout ", pnInstrument);
-    gbFadeout->setMinimumWidth(120);
-    gbFadeout->setMaximumWidth(200);
-    auto* fadeLayout = new QVBoxLayout(gbFadeout);
+    // The instrument's name, fadeout and auto-vibrato.
+    gbFadeout = new QGroupBox(" Instrument ", pnInstrument);
+    gbFadeout->setMaximumWidth(260);
+    auto* columns = new QHBoxLayout(gbFadeout);
+    columns->setContentsMargins(4, 2, 4, 2);
+    columns->setSpacing(4);
+    auto* fadeLayout = new QVBoxLayout;
     fadeLayout->setSpacing(2);
+    edInstrumentName = new QLineEdit(gbFadeout);
+    edInstrumentName->setObjectName("edInstrumentName");
+    edInstrumentName->setPlaceholderText("Name");
+    edInstrumentName->setToolTip("The instrument's name (22 characters)");
+    edInstrumentName->setFocusPolicy(Qt::ClickFocus);
+    edInstrumentName->setValidator(new CodePageValidator(22, edInstrumentName));
     lbVolFadeout = new QLabel("Volume fadeout: 0", gbFadeout);
     tbVolFadeout = MakeTrackBar(gbFadeout, 0, 2047, 0);
+    fadeLayout->addWidget(edInstrumentName);
     fadeLayout->addWidget(lbVolFadeout);
     fadeLayout->addWidget(tbVolFadeout);
     fadeLayout->addStretch(1);
+    columns->addLayout(fadeLayout, 1);
+    auto* vibrato = new QVBoxLayout;
+    vibrato->setSpacing(1);
+    BuildVibratoColumn(*vibrato, *gbFadeout);
+    columns->addLayout(vibrato, 0);
     row->addWidget(gbFadeout, 1);
     row->addStretch(0);
     connect(tbVolFadeout, &QSlider::valueChanged, this, [this] { tbVolFadeoutChange(); });
+    connect(edInstrumentName, &QLineEdit::textEdited, this, [this] { edInstrumentNameChange(); });
+}
+
+void TfrSonlet::BuildVibratoColumn(QVBoxLayout& column, QWidget& group) {
+    cbVibratoType = new QComboBox(&group);
+    cbVibratoType->setObjectName("cbVibratoType");
+    cbVibratoType->addItems({"Sine", "Square", "Ramp down", "Ramp up"});
+    cbVibratoType->setToolTip("The auto-vibrato's waveform");
+    cbVibratoType->setFocusPolicy(Qt::ClickFocus);
+    cbVibratoType->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    cbVibratoType->setMinimumContentsLength(5);
+    column.addWidget(cbVibratoType);
+    // Each box carries its caption, and arrow keys and the wheel step it: the column stays
+    // narrow beside the envelopes.
+    const auto spin = [&](const char* caption, int maximum, const char* tip) {
+        auto* box = new QSpinBox(&group);
+        box->setRange(0, maximum);
+        box->setPrefix(caption);
+        box->setToolTip(tip);
+        box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+        box->setFocusPolicy(Qt::ClickFocus);
+        column.addWidget(box);
+        return box;
+    };
+    seVibratoSweep =
+        spin("Sweep ", 255, "Vibrato sweep: ticks until it reaches its depth (0..255)");
+    seVibratoDepth = spin("Depth ", 15, "Vibrato depth: how far the pitch swings (0..15)");
+    seVibratoRate = spin("Rate ", 63, "Vibrato rate: how fast the pitch swings (0..63)");
+    column.addStretch(1);
+    connect(cbVibratoType, &QComboBox::activated, this, [this] { VibratoChange(0); });
+    int control = 1;
+    for (QSpinBox* box : {seVibratoSweep, seVibratoDepth, seVibratoRate}) {
+        connect(box, &QSpinBox::valueChanged, this, [this, control] { VibratoChange(control); });
+        ++control;
+    }
 }
 
 void TfrSonlet::BuildPianoTab() {
     pnPiano = new QWidget;
     pnPiano->setObjectName("pnPiano");
     PageControl1->addTab(pnPiano, "Keyboard");
-    pnPiano->installEventFilter(this);
+    auto* column = new QVBoxLayout(pnPiano);
+    column->setContentsMargins(4, 2, 4, 1);
+    column->setSpacing(1);
+    lbKeyRange = new QLabel(pnPiano);
+    lbKeyRange->setObjectName("lbKeyRange");
+    column->addWidget(lbKeyRange);
+    Keyboard = new TKeyboardPanel(pnPiano);
+    Keyboard->setObjectName("Keyboard");
+    column->addWidget(Keyboard, 1);
+    Keyboard->OnEdit = [this](std::unique_ptr<TEditCommand> command) {
+        Perform(std::move(command));
+    };
+    Keyboard->OnNoteOn = [this](std::int32_t note) {
+        if (Player != nullptr) {
+            Player->NoteOn(Slot, note, KeyboardVelocity);
+        }
+    };
+    Keyboard->OnNoteOff = [this](std::int32_t note) {
+        if (Player != nullptr) {
+            Player->NoteOff(Slot, note);
+        }
+    };
+    Keyboard->OnHover = [this](const QString& text) { SetStatus(StatusPositionPanel, text); };
+    Keyboard->SoundingNotes = [this] { return SoundingNotes(); };
 }
 
 void TfrSonlet::resizeEvent(QResizeEvent* event) {
@@ -476,8 +625,6 @@ bool TfrSonlet::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Resize) {
         if (watched == Panel) {
             FrameResize();
-        } else if (watched == pnPiano) {
-            LayoutPiano();
         }
     }
     return QWidget::eventFilter(watched, event);

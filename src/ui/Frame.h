@@ -19,17 +19,21 @@
 #include <QWidget>
 #include <array>
 #include <atomic>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
 class QCheckBox;
+class QComboBox;
 class QGroupBox;
 class QImage;
 class QKeyEvent;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMenu;
 class QMenuBar;
@@ -38,6 +42,7 @@ class QScrollBar;
 class QSlider;
 class QSpinBox;
 class QTabWidget;
+class QVBoxLayout;
 class QToolBar;
 class QToolButton;
 
@@ -45,6 +50,7 @@ namespace sonlet {
 
 class TEnvelopePanel;
 class TFunctionDialog;
+class TKeyboardPanel;
 class TWavePlayer;
 
 // The status bar panels the frame writes through SetStatus.
@@ -105,7 +111,8 @@ public:
     // Fills the "Sample" tab from the current sample.
     void ShowSampleInfo();
     void FillSampleList();
-    void LayoutPiano();
+    // Shows the key map on the "Keyboard" tab and the current sample's notes.
+    void ShowKeyMap();
 
     // The instrument being edited, or none.
     TInstrument* Instrument() const { return Slot.load(std::memory_order_acquire); }
@@ -202,7 +209,7 @@ public:
     QWidget* pnInstrument = nullptr;
     QGroupBox* gbVolumeEnvelope = nullptr;
     QGroupBox* gbPanningEnvelope = nullptr;
-    QGroupBox* gbFadeout = nullptr;
+    QGroupBox* gbFadeout = nullptr; // " Instrument ": name, fadeout, vibrato
     TEnvelopePanel* envVol = nullptr;
     TEnvelopePanel* envPan = nullptr;
     QToolButton* sbZoom8 = nullptr;
@@ -221,9 +228,15 @@ public:
     QCheckBox* cbPELoop = nullptr;
     QSlider* tbVolFadeout = nullptr;
     QLabel* lbVolFadeout = nullptr;
+    QComboBox* cbVibratoType = nullptr;
+    QSpinBox* seVibratoSweep = nullptr;
+    QSpinBox* seVibratoDepth = nullptr;
+    QSpinBox* seVibratoRate = nullptr;
+    QLineEdit* edInstrumentName = nullptr;
 
     QWidget* pnPiano = nullptr;
-    std::vector<TShape*> PianoKeys;
+    QLabel* lbKeyRange = nullptr;
+    TKeyboardPanel* Keyboard = nullptr;
 
     // ---- waveform view handlers ----
     void PaintBox1Paint(TPaintBox& sender, QPainter& canvas);
@@ -257,6 +270,13 @@ public:
     void tbSampleOpenClick();
     void tbSampleSaveClick();
     void tbSampleCutClick();
+    // control: 0 type, 1 sweep, 2 depth, 3 rate.
+    void VibratoChange(int control);
+    void edInstrumentNameChange();
+    // Renames sample `index` (from 0); name in the code page's bytes.
+    void RenameSample(std::int32_t index, const std::string& name);
+    // Starts editing the current sample's name in the list (double-click, F2).
+    void EditSampleName();
 
     // ---- commands ----
     // Menus, the main tool bar, the file dialogs and their handlers (New, Open, Save, Play,
@@ -425,8 +445,12 @@ private:
                             std::array<QToolButton*, 4>& zoomButtons,
                             std::array<QCheckBox*, 3>& flags, bool panning);
     void BuildPianoTab();
+    void BuildVibratoColumn(QVBoxLayout& column, QWidget& group);
+    // The notes now sounding from this instrument, for the keyboard's lit keys.
+    std::bitset<KeyMapNotes> SoundingNotes() const;
     void SetLoopType(std::uint8_t type);
-    void SetEnvelopeFlag(bool panning, std::uint8_t EnvelopeParams::*flag, const QCheckBox& box);
+    void SetEnvelopeFlag(std::uint8_t EnvelopeParams::*flag, const QCheckBox& box,
+                         TEnvelopePanel& envelope);
     // One change of the current sample's or the instrument's settings, as a step.
     void ChangeSample(const char* name, TSampleParamsCommand::Change change);
     void ChangeInstrument(const char* name, TInstrumentParamsCommand::Change change,

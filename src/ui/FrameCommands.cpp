@@ -301,6 +301,12 @@ void TfrSonlet::OpenFile(const QString& fileName) {
         StartDocument(fileName,
                       QFileInfo(fileName).suffix().compare("xi", Qt::CaseInsensitive) == 0);
         RefreshInstrument();
+        // Such keys stay as the file has them; showing the file must not change it.
+        if (const std::int32_t silent = inst->SilentKeyCount(); silent > 0) {
+            ShowStatusMessage(QString::number(silent) +
+                              " keys of the key map name a sample the instrument lacks and "
+                              "play nothing");
+        }
     }
 }
 

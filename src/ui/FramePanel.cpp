@@ -1,12 +1,18 @@
 // The property panel of the editor frame: set-up, the sample list, the "Sample" and
-// "Instument" tabs and the keyboard drawing.
+// "Instument" tabs and the key map.
+#include "edit/InstrumentCommands.h"
 #include "model/AudioImport.h"
+#include "model/KeyRanges.h"
+#include "playback/Player.h"
 #include "ui/EnvPanel.h"
 #include "ui/Frame.h"
+#include "ui/KeyboardPanel.h"
 #include "ui/TrackBar.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QRadioButton>
 #include <QSignalBlocker>
@@ -20,11 +26,6 @@
 namespace sonlet {
 
 namespace {
-
-constexpr int PianoKeyCount = 128;
-constexpr int WhiteKeyCount = 75;
-
-bool IsBlackKey(int n) { return n == 1 || n == 3 || n == 6 || n == 8 || n == 10; }
 
 // The rate the sample plays at C-5 is what its tuning gives, whatever its file said.
 QString RateText(const TSample& s) { return QString::number(RateOfTuning(s)) + " Hz at C-5"; }
@@ -60,18 +61,6 @@ void TfrSonlet::InitEditor() {
     envPan->SetDrawLine(true);
     envVol->SetZoom(8);
     envPan->SetZoom(4);
-    if (PianoKeys.empty()) {
-        PianoKeys.reserve(PianoKeyCount);
-        for (int i = 0; i < PianoKeyCount; ++i) {
-            auto* key = new TShape(pnPiano);
-            key->setAttribute(Qt::WA_TransparentForMouseEvents);
-            key->SetFill(IsBlackKey(i % 12) ? Qt::black : Qt::white);
-            key->SetOutline(Qt::black);
-            key->show();
-            PianoKeys.push_back(key);
-        }
-    }
-    LayoutPiano();
 }
 
 void TfrSonlet::RefreshInstrument() {
@@ -92,8 +81,63 @@ void TfrSonlet::RefreshInstrument() {
     cbPEEnabled->setChecked(inst->PanEnv.Enabled != 0);
     cbPESustain->setChecked(inst->PanEnv.SustainOn != 0);
     cbPELoop->setChecked(inst->PanEnv.LoopOn != 0);
+
+    // Shown at the nearest bound; the stored value stays until the user changes the control.
+    const Vibrato vibrato = inst->AutoVibrato();
+    for (const auto& [box, value] :
+         {std::pair{seVibratoSweep, vibrato.Sweep}, std::pair{seVibratoDepth, vibrato.Depth},
+          std::pair{seVibratoRate, vibrato.Rate}}) {
+        const QSignalBlocker block(box);
+        box->setValue(value);
+    }
+    {
+        const QSignalBlocker block(cbVibratoType);
+        cbVibratoType->setCurrentIndex(std::min<int>(vibrato.Type, cbVibratoType->count() - 1));
+    }
+    const QString name = QString::fromLatin1(inst->InstrumentName.data(),
+                                             static_cast<qsizetype>(inst->InstrumentName.size()));
+    if (edInstrumentName->text() != name) {
+        edInstrumentName->setText(name);
+        edInstrumentName->setCursorPosition(0);
+    }
     SetStatus(StatusPositionPanel, QString());
     UpdateView(-1);
+}
+
+void TfrSonlet::ShowKeyMap() {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    const KeyMap keys = inst->Keys();
+    Keyboard->Show(keys, inst->SampleCount, inst->CurrentIndex);
+    if (inst->CurrentIndex < 0) {
+        return;
+    }
+    const std::string notes = SampleRangesText(keys, static_cast<std::uint8_t>(inst->CurrentIndex));
+    QString text =
+        "Sample " + QString::number(inst->CurrentIndex + 1) +
+        (notes.empty() ? QString(" plays no note") : " plays " + QString::fromStdString(notes));
+    if (const std::int32_t silent = inst->SilentKeyCount(); silent > 0) {
+        text += "; " + QString::number(silent) + " keys play nothing";
+    }
+    lbKeyRange->setText(text + ".  Click or drag to give keys to it, Shift+click to listen.");
+}
+
+std::bitset<KeyMapNotes> TfrSonlet::SoundingNotes() const {
+    std::bitset<KeyMapNotes> notes;
+    const TInstrument* inst = Instrument();
+    if (Player == nullptr || inst == nullptr) {
+        return notes;
+    }
+    for (std::int32_t i = 0; i < VoiceCount; ++i) {
+        const VoiceState voice = Player->Voices().Read(i);
+        if (voice.Status != VoiceFree && voice.Slot != nullptr && voice.Note >= 0 &&
+            voice.Note < KeyMapNotes && voice.Slot->load(std::memory_order_acquire) == inst) {
+            notes.set(static_cast<std::size_t>(voice.Note));
+        }
+    }
+    return notes;
 }
 
 void TfrSonlet::FillSampleList() {
@@ -105,14 +149,18 @@ void TfrSonlet::FillSampleList() {
     }
     for (std::int32_t i = 0; i < inst->SampleCount; ++i) {
         const TSample* s = inst->Samples[static_cast<std::size_t>(i)].get();
-        lbSamples->addItem(QString::number(i + 1) + ":" +
-                           QString::fromLatin1(s->SampleName.data(),
-                                               static_cast<qsizetype>(s->SampleName.size())));
+        auto* item = new QListWidgetItem(
+            QString::number(i + 1) + ":" +
+                QString::fromLatin1(s->SampleName.data(),
+                                    static_cast<qsizetype>(s->SampleName.size())),
+            lbSamples);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
     lbSamples->setCurrentRow(inst->CurrentIndex);
 }
 
 void TfrSonlet::ShowSampleInfo() {
+    ShowKeyMap();
     TSample* s = Sample();
     if (s == nullptr) {
         return;
@@ -153,33 +201,6 @@ void TfrSonlet::ShowSampleInfo() {
     SetTrackRange(*tbLoopLen, 1, std::max<std::int64_t>(n - start, 1));
     ShowTrackValue(*tbLoopLen, length);
     lbLoopLen->setText("Loop length: " + QString::number(length));
-}
-
-void TfrSonlet::LayoutPiano() {
-    if (PianoKeys.empty()) {
-        return;
-    }
-    const QRect client = pnPiano->contentsRect();
-    const float u = static_cast<float>(client.width() / WhiteKeyCount);
-    const int height = client.height();
-    for (int i = 0; i < PianoKeyCount; ++i) {
-        const int o = i / 12;
-        const int n = i % 12;
-        const int k = n >= 5 ? n + 1 : n;
-        TShape* key = PianoKeys[static_cast<std::size_t>(i)];
-        if (IsBlackKey(n)) {
-            key->setGeometry(static_cast<int>(std::trunc((k / 2.0f + 7 * o) * u)) + 2, 0,
-                             static_cast<int>(std::trunc(u - 2)), height * 3 / 5);
-        } else {
-            key->setGeometry(static_cast<int>(std::trunc((7 * o + k / 2) * u)), 0,
-                             static_cast<int>(std::trunc(u + 1)), height);
-        }
-    }
-    for (int i = 0; i < PianoKeyCount; ++i) {
-        if (IsBlackKey(i % 12)) {
-            PianoKeys[static_cast<std::size_t>(i)]->raise();
-        }
-    }
 }
 
 void TfrSonlet::ChangeSample(const char* name, TSampleParamsCommand::Change change) {
@@ -263,32 +284,37 @@ void TfrSonlet::rbNoLoopClick() { SetLoopType(LoopNone); }
 void TfrSonlet::rbLoopForwardClick() { SetLoopType(LoopForward); }
 void TfrSonlet::rbLoopPingPongClick() { SetLoopType(LoopPingpong); }
 
-void TfrSonlet::SetEnvelopeFlag(bool panning, std::uint8_t EnvelopeParams::*flag,
-                                const QCheckBox& box) {
-    const std::uint8_t on = box.isChecked() ? 1 : 0;
-    const std::string name =
-        std::string(panning ? "Panning" : "Volume") + " Envelope " + box.text().toStdString();
-    ChangeInstrument(name.c_str(), [panning, flag, on](InstrumentParams& p) {
-        // Through a reference: GCC 12 applies .* to a copy of a conditional's result.
-        EnvelopeParams& envelope = panning ? p.PanEnv : p.VolEnv;
-        envelope.*flag = on;
-    });
+// A flag is an edit of its envelope: the markers then go onto existing points, so that a
+// sustain ticked on a new envelope names one of its points.
+void TfrSonlet::SetEnvelopeFlag(std::uint8_t EnvelopeParams::*flag, const QCheckBox& box,
+                                TEnvelopePanel& envelope) {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    const EnvelopeKind kind = &envelope == envPan ? EnvelopeKind::Panning : EnvelopeKind::Volume;
+    const EnvelopeState before = EnvelopeOf(*inst, kind);
+    EnvelopeState after = before;
+    after.Params.*flag = box.isChecked() ? 1 : 0;
+    ClampMarkers(after.Params);
+    Perform(std::make_unique<TEnvelopeCommand>(box.text().toStdString(), kind, before, after));
+    envelope.UpdateEnvelope();
 }
 
 void TfrSonlet::cbVEEnabledClick() {
-    SetEnvelopeFlag(false, &EnvelopeParams::Enabled, *cbVEEnabled);
+    SetEnvelopeFlag(&EnvelopeParams::Enabled, *cbVEEnabled, *envVol);
 }
 void TfrSonlet::cbVESustainClick() {
-    SetEnvelopeFlag(false, &EnvelopeParams::SustainOn, *cbVESustain);
+    SetEnvelopeFlag(&EnvelopeParams::SustainOn, *cbVESustain, *envVol);
 }
-void TfrSonlet::cbVELoopClick() { SetEnvelopeFlag(false, &EnvelopeParams::LoopOn, *cbVELoop); }
+void TfrSonlet::cbVELoopClick() { SetEnvelopeFlag(&EnvelopeParams::LoopOn, *cbVELoop, *envVol); }
 void TfrSonlet::cbPEEnabledClick() {
-    SetEnvelopeFlag(true, &EnvelopeParams::Enabled, *cbPEEnabled);
+    SetEnvelopeFlag(&EnvelopeParams::Enabled, *cbPEEnabled, *envPan);
 }
 void TfrSonlet::cbPESustainClick() {
-    SetEnvelopeFlag(true, &EnvelopeParams::SustainOn, *cbPESustain);
+    SetEnvelopeFlag(&EnvelopeParams::SustainOn, *cbPESustain, *envPan);
 }
-void TfrSonlet::cbPELoopClick() { SetEnvelopeFlag(true, &EnvelopeParams::LoopOn, *cbPELoop); }
+void TfrSonlet::cbPELoopClick() { SetEnvelopeFlag(&EnvelopeParams::LoopOn, *cbPELoop, *envPan); }
 
 void TfrSonlet::sbZoom1Click(QToolButton& sender) {
     envVol->SetZoom(sender.property("Tag").toInt());
@@ -296,6 +322,45 @@ void TfrSonlet::sbZoom1Click(QToolButton& sender) {
 
 void TfrSonlet::sbZoom1aClick(QToolButton& sender) {
     envPan->SetZoom(sender.property("Tag").toInt());
+}
+
+void TfrSonlet::VibratoChange(int control) {
+    TInstrument* inst = Instrument();
+    if (inst == nullptr) {
+        return;
+    }
+    const Vibrato before = inst->AutoVibrato();
+    Vibrato after = before;
+    switch (control) {
+    case 0:
+        after.Type = static_cast<std::uint8_t>(cbVibratoType->currentIndex());
+        break;
+    case 1:
+        after.Sweep = static_cast<std::uint8_t>(seVibratoSweep->value());
+        break;
+    case 2:
+        after.Depth = static_cast<std::uint8_t>(seVibratoDepth->value());
+        break;
+    default:
+        after.Rate = static_cast<std::uint8_t>(seVibratoRate->value());
+        break;
+    }
+    Perform(std::make_unique<TVibratoCommand>(before, after, control));
+}
+
+void TfrSonlet::edInstrumentNameChange() {
+    Perform(
+        std::make_unique<TRenameCommand>(-1, edInstrumentName->text().toLatin1().toStdString()));
+}
+
+void TfrSonlet::RenameSample(std::int32_t index, const std::string& name) {
+    Perform(std::make_unique<TRenameCommand>(index, name));
+}
+
+void TfrSonlet::EditSampleName() {
+    if (QListWidgetItem* item = lbSamples->currentItem()) {
+        lbSamples->editItem(item);
+    }
 }
 
 void TfrSonlet::lbSamplesClick() {

@@ -279,9 +279,6 @@ void TfrSonlet::ResetZoom() {
     UpdateView(-1);
 }
 
-void TfrSonlet::FrameResize() {
-    UpdateView(-1);
-    LayoutPiano();
-}
+void TfrSonlet::FrameResize() { UpdateView(-1); }
 
 } // namespace sonlet

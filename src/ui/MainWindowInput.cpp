@@ -4,9 +4,11 @@
 #include "ui/MainWindow.h"
 #include "ui/MainWindowKeys.h"
 
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
 #include <QWheelEvent>
 #include <cstdlib>
@@ -83,6 +85,9 @@ bool TfrmMain::KeyEventForPiano(QObject* watched, QEvent* event) {
         return false;
     }
     auto* key = static_cast<QKeyEvent*>(event);
+    // Letters typed into a name are text, not notes.
+    const bool textField = qobject_cast<QLineEdit*>(focus) != nullptr &&
+                           qobject_cast<QAbstractSpinBox*>(focus->parentWidget()) == nullptr;
     if (event->type() == QEvent::ShortcutOverride) {
         // A focused value control keeps the Edit menu's keys.
         if (Sonlet->KeyBelongsToControl(*key, focus)) {
@@ -97,7 +102,7 @@ bool TfrmMain::KeyEventForPiano(QObject* watched, QEvent* event) {
         return false;
     }
     const std::uint32_t vk = VirtualKeyOf(*key);
-    if (vk == 0 || vk > 255) {
+    if (vk == 0 || vk > 255 || (textField && event->type() == QEvent::KeyPress)) {
         return false;
     }
     if (event->type() == QEvent::KeyPress) {

@@ -208,6 +208,67 @@ TEST_F(Cli, ConvertAddsWavSamplesAndNamesTheInstrument) {
     EXPECT_EQ(j["samples"][2]["values_fnv1a64"].Latin1(), Fnv({-7, 8}));
 }
 
+// Bulk work on a multi-sample instrument: key ranges by note names or numbers, applied in
+// order; vibrato; names in the code page. Arguments it cannot use change no file.
+TEST_F(Cli, ConvertMapsKeysSetsVibratoAndNames) {
+    const std::string in = Wav16("in.wav", 1, {1, 2});
+    const std::string add = Wav16("add.wav", 1, {3, 4});
+    const std::string out = dir.File("out.xi");
+    CliResult r = RunCli({"convert",
+                          in,
+                          out,
+                          "--add",
+                          add,
+                          "--add",
+                          add,
+                          "--map",
+                          "C-4-B-7=2",
+                          "--map",
+                          "C#5-95=3",
+                          "--map",
+                          "Db4=3",
+                          "--vibrato",
+                          "2,20,12,24",
+                          "--name",
+                          "Gitarre f\xC3\xBCr",
+                          "--sample-name",
+                          "1=Low",
+                          "--sample-name",
+                          "3=High E"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    JsonValue j = Info(out);
+    EXPECT_EQ(j["keymap_ranges"].Latin1(), "C-0..B-3: 1, C-4: 2, C#4: 3, D-4..C-5: 2, C#5..B-7: 3");
+    EXPECT_EQ(j["keymap"][49].Int(), 2);
+    EXPECT_EQ(j["vibrato"]["type"].Int(), 2);
+    EXPECT_EQ(j["vibrato"]["rate"].Int(), 24);
+    EXPECT_EQ(j["samples"][0]["name"].Latin1(), "Low");
+    EXPECT_EQ(j["samples"][2]["name"].Latin1(), "High E");
+    EXPECT_EQ(testkit::ReadAll(out)[21 + 9], 0xFC); // the name in the code page's bytes
+
+    r = RunCli({"info", out});
+    EXPECT_NE(r.out.find("Key map:   C-0..B-3: 1, C-4: 2, C#4: 3, D-4..C-5: 2, C#5..B-7: 3\n"),
+              std::string::npos)
+        << r.out;
+
+    const std::string again = dir.File("again.xi");
+    for (const std::vector<std::string>& bad :
+         std::vector<std::vector<std::string>>{{"--map", "C-4-B-7=4"},
+                                               {"--map", "C-4-B-8=1"},
+                                               {"--map", "C-4=0"},
+                                               {"--map", "C-4"},
+                                               {"--vibrato", "4,0,0,0"},
+                                               {"--vibrato", "1,2,16,0"},
+                                               {"--vibrato", "1,2,3"},
+                                               {"--sample-name", "4=x"},
+                                               {"--name", "\xE2\x82\xAC"}}) {
+        std::vector<std::string> args{"convert", out, again};
+        args.insert(args.end(), bad.begin(), bad.end());
+        r = RunCli(args);
+        EXPECT_EQ(r.exitCode, 2) << bad[1];
+    }
+    EXPECT_FALSE(fs::exists(again));
+}
+
 // One sample per audio file, in order, named and tuned by the import; a file cut short is a
 // warning, not a failure; more than 16 files is a usage error.
 TEST_F(Cli, ImportBuildsAnInstrumentOfOneSamplePerAudioFile) {

@@ -68,9 +68,11 @@ TEST(EnvelopeEditor, ClicksAddPointsInOrder) {
     EXPECT_EQ(e.params.Count, 1);
     EXPECT_EQ(e.points[0].X, 0);
     EXPECT_EQ(e.points[0].Y, e.editor.PixelToY(40));
-    EXPECT_EQ(e.params.Sustain, 1); // every marker index is >= 0, so all move up
-    EXPECT_EQ(e.params.LoopStart, 1);
-    EXPECT_EQ(e.params.LoopEnd, 1);
+    // Before: every marker moved up with the new point, one past the last point, where
+    // ticking Sustain later drew it at point 0 and no one could grab it.
+    EXPECT_EQ(e.params.Sustain, 0);
+    EXPECT_EQ(e.params.LoopStart, 0);
+    EXPECT_EQ(e.params.LoopEnd, 0);
 
     EXPECT_TRUE(e.editor.PressPlot(0, 10)); // at x 0, not right of point 0: pushed to 1
     EXPECT_EQ(e.params.Count, 2);
@@ -176,6 +178,21 @@ TEST(EnvelopeEditor, MarkerLinesAreFoundAndDraggedFromPointToPoint) {
     EXPECT_FALSE(e.editor.PressPlot(e.editor.PointLeft(4) + 2, 30));
     EXPECT_FALSE(e.editor.DragMarkerTo(e.editor.PointLeft(2) + 2));
     EXPECT_EQ(e.params.LoopEnd, 4);
+    e.editor.ReleasePlot();
+
+    // A point's menu puts a marker on it and shows its line; the loop keeps start <= end.
+    using Marker = TEnvelopeEditor::Marker;
+    e.params.SustainOn = 0;
+    EXPECT_TRUE(e.editor.SetMarker(Marker::Sustain, 2));
+    EXPECT_EQ(e.params.Sustain, 2);
+    EXPECT_EQ(e.params.SustainOn, 1);
+    EXPECT_TRUE(e.editor.SetMarker(Marker::LoopEnd, 1));
+    EXPECT_EQ(e.params.LoopStart, 1);
+    EXPECT_EQ(e.params.LoopEnd, 1);
+    EXPECT_TRUE(e.editor.SetMarker(Marker::LoopStart, 4));
+    EXPECT_EQ(e.params.LoopEnd, 4);
+    EXPECT_FALSE(e.editor.SetMarker(Marker::LoopStart, 4));
+    EXPECT_FALSE(e.editor.SetMarker(Marker::Sustain, 5)); // no such point
 }
 
 TEST(EnvelopeEditor, OversizedCountsAndMarkersFromAFileStayInBounds) {
@@ -210,8 +227,9 @@ TEST(EnvelopeEditor, OversizedCountsAndMarkersFromAFileStayInBounds) {
 
     EXPECT_TRUE(e.editor.DeletePoint(11)); // an edit counts from the 12 points shown
     EXPECT_EQ(e.params.Count, 11);
-    EXPECT_EQ(e.params.Sustain, 40); // markers that name no point are left alone
-    EXPECT_EQ(e.params.LoopEnd, 255);
+    EXPECT_EQ(e.params.Sustain, 10); // and puts the markers onto existing points
+    EXPECT_EQ(e.params.LoopStart, 10);
+    EXPECT_EQ(e.params.LoopEnd, 10);
 }
 
 TEST(EnvelopeEditor, PointsOutOfOrderArePushedRightWithinSixteenBits) {

@@ -288,26 +288,6 @@ private slots:
         }
         QApplication::processEvents();
     }
-
-    void pianoHasSeventyFiveWhiteKeysAcrossThePanel() {
-        ShownFrame f([](TInstrument& inst) { AddSample(inst, 100); });
-        f.frame.PageControl1->setCurrentWidget(f.frame.pnPiano);
-        QApplication::processEvents();
-        QCOMPARE(int(f.frame.PianoKeys.size()), 128);
-        const int u = f.frame.pnPiano->contentsRect().width() / 75;
-        QVERIFY(u > 0);
-        const TShape& c0 = *f.frame.PianoKeys[0];
-        const TShape& cs0 = *f.frame.PianoKeys[1];
-        const TShape& g10 = *f.frame.PianoKeys[127];
-        QCOMPARE(c0.x(), 0);
-        QCOMPARE(c0.width(), u + 1);
-        QCOMPARE(c0.height(), f.frame.pnPiano->contentsRect().height());
-        QCOMPARE(cs0.x(), u / 2 + 2);
-        QCOMPARE(cs0.height(), c0.height() * 3 / 5);
-        QCOMPARE(g10.x(), 74 * u); // the last of the 75 white keys
-        const QImage shot = f.frame.pnPiano->grab().toImage();
-        QCOMPARE(QColor(shot.pixel(cs0.x() + 1, 2)), QColor(Qt::black)); // black keys in front
-    }
 };
 
 QTEST_MAIN(FramePanelTest)

@@ -16,7 +16,7 @@ std::int32_t TEnvelopeEditor::Count() const {
 }
 
 std::int32_t TEnvelopeEditor::ValidMarker(std::uint8_t index) const {
-    return index < MaxPoints ? index : -1;
+    return index < Count() ? index : -1;
 }
 
 std::int32_t TEnvelopeEditor::SustainIndex() const {
@@ -124,7 +124,7 @@ bool TEnvelopeEditor::PressPlot(std::int32_t x, std::int32_t y) {
         (*Points)[static_cast<std::size_t>(i)] = (*Points)[static_cast<std::size_t>(i) - 1];
     }
     for (std::uint8_t* marker : {&Envelope->Sustain, &Envelope->LoopStart, &Envelope->LoopEnd}) {
-        if (*marker < MaxPoints && *marker >= h) {
+        if (*marker < count && *marker >= h) {
             ++*marker;
         }
     }
@@ -135,6 +135,7 @@ bool TEnvelopeEditor::PressPlot(std::int32_t x, std::int32_t y) {
     (*Points)[static_cast<std::size_t>(h)] = {static_cast<std::uint16_t>(nx),
                                               static_cast<std::uint16_t>(ny)};
     KeepPointsInOrder();
+    ClampMarkers(*Envelope);
     return true;
 }
 
@@ -177,7 +178,9 @@ bool TEnvelopeEditor::DragPointTo(std::int32_t left, std::int32_t top) {
     p.X = static_cast<std::uint16_t>(DragIndex == 0 ? 0 : PixelToX(left));
     p.Y = static_cast<std::uint16_t>(PixelToY(top));
     const bool pushed = KeepPointsInOrder();
-    return pushed || p.X != before.X || p.Y != before.Y;
+    const EnvelopeParams params = *Envelope;
+    ClampMarkers(*Envelope);
+    return pushed || p.X != before.X || p.Y != before.Y || params != *Envelope;
 }
 
 bool TEnvelopeEditor::DeletePoint(std::int32_t k) {
@@ -191,12 +194,39 @@ bool TEnvelopeEditor::DeletePoint(std::int32_t k) {
     Envelope->Count = static_cast<std::uint8_t>(count - 1);
     // A marker on the deleted point moves to the previous point.
     for (std::uint8_t* marker : {&Envelope->Sustain, &Envelope->LoopStart, &Envelope->LoopEnd}) {
-        if (*marker < MaxPoints && *marker >= k) {
+        if (*marker >= k) {
             --*marker;
         }
     }
     KeepPointsInOrder();
+    ClampMarkers(*Envelope);
     return true;
+}
+
+bool TEnvelopeEditor::SetMarker(Marker marker, std::int32_t k) {
+    if (!Bound() || k < 0 || k >= Count()) {
+        return false;
+    }
+    const EnvelopeParams before = *Envelope;
+    ClampMarkers(*Envelope);
+    const auto at = static_cast<std::uint8_t>(k);
+    switch (marker) {
+    case Marker::Sustain:
+        Envelope->Sustain = at;
+        Envelope->SustainOn = 1;
+        break;
+    case Marker::LoopStart:
+        Envelope->LoopStart = at;
+        Envelope->LoopEnd = std::max(Envelope->LoopEnd, at);
+        Envelope->LoopOn = 1;
+        break;
+    case Marker::LoopEnd:
+        Envelope->LoopEnd = at;
+        Envelope->LoopStart = std::min(Envelope->LoopStart, at);
+        Envelope->LoopOn = 1;
+        break;
+    }
+    return before != *Envelope;
 }
 
 } // namespace sonlet

@@ -9,8 +9,9 @@ namespace sonlet {
 // Editing of one envelope (up to 12 points, a sustain point and a loop) in place, with the
 // geometry of a plot of a given size: x 0..324 spans the width at zoom 1, y 0..64 the height.
 //
-// Counts above 12 and marker indices of 12 or more can come from a loaded file. They are
-// read as 12 points and as "no such marker" and stay untouched until the user edits.
+// Counts above 12 and marker indices beyond the points can come from a loaded file. They are
+// read as at most 12 points and as "no such marker" and stay untouched until the user edits
+// the envelope; every edit then puts the markers onto existing points.
 class TEnvelopeEditor {
 public:
     static constexpr std::int32_t MaxPoints = static_cast<std::int32_t>(EnvelopePointCount);
@@ -66,6 +67,11 @@ public:
     void ReleasePoint() { DraggingPoint = false; }
     // Deletes point k (never point 0). Returns true on a change.
     bool DeletePoint(std::int32_t k);
+
+    enum class Marker { Sustain, LoopStart, LoopEnd };
+    // Puts a marker on point k and switches its line on; the other loop end follows when the
+    // loop would otherwise end before it starts. Returns true on a change.
+    bool SetMarker(Marker marker, std::int32_t k);
 
 private:
     std::int32_t ValidMarker(std::uint8_t index) const;

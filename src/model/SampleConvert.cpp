@@ -45,7 +45,7 @@ std::unique_ptr<TSample> SampleLike(const TSample& s, std::int64_t channels, std
     out->Panning = s.Panning;
     out->Transpose = s.Transpose;
     const int fine = s.Finetune - FinetuneOffset(s.BytesPerSample) + FinetuneOffset(bytes);
-    out->Finetune = static_cast<std::int8_t>(std::clamp(fine, -128, 127));
+    out->Finetune = static_cast<std::int16_t>(fine);
     out->SampleName = s.SampleName;
     out->XiHeader = s.XiHeader;
     out->UpdateRanges();

@@ -340,8 +340,6 @@ void ApplyFunction(TSample& s, std::int32_t code, FrameSpan range) {
     if (!range.Empty()) {
         Run(s, code, {range.First, range.End - 1});
     }
-    // SelEnd may lie anywhere past the data; the hook clamps.
-    ValuesChanged(SelStart, SelEnd < NumFrames ? SelEnd + 1 : NumFrames);
 }
 
 } // namespace sonlet

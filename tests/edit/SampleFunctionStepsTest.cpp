@@ -17,7 +17,8 @@ struct Snapshot {
     std::int64_t frames, loopStart, loopLength;
     std::uint8_t loopType;
     std::int32_t bytes, channels;
-    std::int8_t transpose, finetune;
+    std::int8_t transpose;
+    std::int16_t finetune;
     bool operator==(const Snapshot&) const = default;
 };
 

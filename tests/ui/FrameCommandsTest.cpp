@@ -55,7 +55,8 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
               (QStringList{"Undo", "Redo", "-", "Cu&t", "&Copy", "&Paste", "Paste Mix", "Crop",
                            "Delete", "Select All"}));
     EXPECT_EQ(VisibleTexts(frame->mniView->actions()),
-              (QStringList{"Zoom", "Show peaks", "-", "File info", "Channels", "Snap to zero crossings"}));
+              (QStringList{"Zoom", "Show peaks", "-", "File info", "Channels",
+                           "Snap to zero crossings"}));
     EXPECT_EQ(VisibleTexts(frame->mniZoom->actions()),
               (QStringList{"Zoom in", "Zoom out", "Original", "Zoom to selection"}));
     EXPECT_EQ(VisibleTexts(frame->mniFunction->actions()), (QStringList{"Noise",
@@ -106,13 +107,14 @@ TEST_F(FrameCommandsTest, MenuBarAndToolBarAsTheProgramShowsThem) {
             shown << (action->isSeparator() ? nullptr : action);
         }
     }
-    ASSERT_EQ(shown.size(), 17);
+    ASSERT_EQ(shown.size(), 18);
     EXPECT_EQ(shown.mid(0, 9),
               (QList<QAction*>{frame->mniNew, frame->mniOpen, frame->tbSave, nullptr, frame->mniCut,
                                frame->mniCopy, frame->mniPaste, nullptr, frame->tbPlay}));
     EXPECT_EQ(shown[9], frame->mniStop);
-    EXPECT_EQ(shown.mid(11, 2), (QList<QAction*>{frame->mniZoomIn, frame->mniZoomOut}));
-    EXPECT_EQ(shown[14], frame->mniOriginalZoom);
+    EXPECT_EQ(shown.mid(11, 3),
+              (QList<QAction*>{frame->mniZoomIn, frame->mniZoomOut, frame->mniZoomToSelection}));
+    EXPECT_EQ(shown[15], frame->mniOriginalZoom);
     EXPECT_FALSE(frame->tbLoop->isVisible());
     EXPECT_EQ(frame->tbFunction->menu(), frame->mniFunction);
     EXPECT_EQ(frame->ToolBar1->parentWidget(), frame->CoolBar1);

@@ -3,6 +3,7 @@
 #include "TempDir.h"
 #include "WavBuilder.h"
 #include "XiBuilder.h"
+#include "model/SampleResample.h"
 
 #include <cinttypes>
 #include <cstdio>
@@ -246,7 +247,7 @@ TEST_F(Cli, ConvertMapsKeysSetsVibratoAndNames) {
     EXPECT_EQ(testkit::ReadAll(out)[21 + 9], 0xFC); // the name in the code page's bytes
 
     r = RunCli({"info", out});
-    EXPECT_NE(r.out.find("Key map:   C-0..B-3: 1, C-4: 2, C#4: 3, D-4..C-5: 2, C#5..B-7: 3\n"),
+    EXPECT_NE(r.out.find("Key map:   C-0..B-3: 1, C-4: 2, C#4: 3, D-4..C-5: 2, C#5..B-7: 3"),
               std::string::npos)
         << r.out;
 
@@ -418,8 +419,11 @@ TEST_F(Cli, ApplyRunsTheFunctionsWithTheirOptions) {
                   .exitCode,
               0);
     EXPECT_EQ(values(out), Fnv({700, 933, 1167, 1400, 1400, 1400, 1400, 1400}));
-    ASSERT_EQ(RunCli({"apply", in, out, "--function", "resample", "--length", "16"}).exitCode, 0);
-    EXPECT_EQ(Info(out)["samples"][0]["frames"].Int(), 16);
+    if (CanResample()) {
+        ASSERT_EQ(RunCli({"apply", in, out, "--function", "resample", "--length", "16"}).exitCode,
+                  0);
+        EXPECT_EQ(Info(out)["samples"][0]["frames"].Int(), 16);
+    }
 
     ASSERT_EQ(RunCli({"apply", in, out, "--function", "loop-to-range", "--range", "2:5"}).exitCode,
               0);

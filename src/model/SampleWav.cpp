@@ -211,9 +211,11 @@ bool TSample::LoadFromWav(const std::string& fileName) {
             Data16.ResizeForOverwrite(blocks);
             got = ReadValues(file, Data16, wanted);
         }
-        DataSize = got < wanted ? got * BytesPerSample : size;
-        NumSamples = got;
-        NumFrames = NumSamples / Format.nChannels;
+        // A frame cut by the end of the file is dropped: a sample holds whole frames, as its
+        // XI form keeps them.
+        NumFrames = got / Format.nChannels;
+        NumSamples = NumFrames * Format.nChannels;
+        DataSize = got < wanted ? NumSamples * BytesPerSample : size;
         // A loop of the file's sampler chunk replaces whatever loop the sample had.
         LoopType = LoopNone;
         LoopStart = -1;

@@ -292,7 +292,10 @@ void TfrSonlet::OpenFile(const QString& fileName) {
     // left the instrument as it was, and the view with it.
     const HeldMessages held;
     if (IsBankFileName(ToPath(fileName))) {
+        // A preset is a new document: the old history does not apply to it, and Save asks
+        // for the XI file to write.
         if (OpenBankPreset(window(), *inst, ToPath(fileName), Player)) {
+            StartDocument(fileName, false);
             RefreshInstrument();
         }
         return;

@@ -44,7 +44,19 @@ std::int64_t ThreadCpuNanoseconds() {
 // CPU clock.
 class PacedDevice final : public DeviceRing {
 public:
-    explicit PacedDevice(std::int32_t period) : period_(period) { PredictCursor(true); }
+    // A baseline device wakes the player for every segment and leaves it at normal
+    // scheduling, as the ring of 1024-frame segments did before dozing and real-time
+    // scheduling came.
+    PacedDevice(std::int32_t period, bool baseline) : period_(period), baseline_(baseline) {
+        PredictCursor(true);
+    }
+
+    void SetDozing(bool on) override {
+        if (!baseline_) {
+            DeviceRing::SetDozing(on);
+        }
+    }
+    bool PacedByDevice() const override { return !baseline_; }
 
     bool InitOutput() override {
         SetDevicePeriod(period_);
@@ -66,6 +78,7 @@ public:
 
 private:
     std::int32_t period_;
+    bool baseline_;
     std::atomic<std::int64_t> playerCpu_{0};
 };
 
@@ -136,7 +149,7 @@ template <typename Condition> bool WaitUntil(Condition condition, std::chrono::m
     return true;
 }
 
-Figures Measure(std::int32_t period, std::int32_t notes) {
+Figures Measure(std::int32_t period, std::int32_t notes, bool baseline) {
     Figures figures;
     figures.period = period;
 
@@ -173,7 +186,7 @@ Figures Measure(std::int32_t period, std::int32_t notes) {
     InstrumentSlot shotSlot{&shot};
     InstrumentSlot noiseSlot{&noise};
 
-    auto owned = std::make_unique<PacedDevice>(period);
+    auto owned = std::make_unique<PacedDevice>(period, baseline);
     PacedDevice& device = *owned;
     auto player = TWavePlayer::Create(std::move(owned));
     if (!player) {
@@ -318,13 +331,21 @@ int main(int argc, char** argv) {
     std::printf("| device period (frames) | NoteOn to first audible frame, ms: min / median / max "
                 "| gaps | stale | player CPU idle (us per s of audio) | with 32 voices |\n");
     std::printf("|---|---|---|---|---|---|\n");
-    for (const std::int32_t period : periods) {
-        const Figures f = Measure(period, notes);
-        std::printf("| %d | %.1f / %.1f / %.1f | %lld | %lld | %.0f | %.0f |\n", f.period,
+    const auto print = [](const char* label, const Figures& f) {
+        std::printf("| %s%d | %.1f / %.1f / %.1f | %lld | %lld | %.0f | %.0f |\n", label, f.period,
                     Quantile(f.delaysMs, 0), Quantile(f.delaysMs, 0.5), Quantile(f.delaysMs, 1),
                     static_cast<long long>(f.gaps), static_cast<long long>(f.stale),
                     f.idleCpuUsPerS, f.voicesCpuUsPerS);
         std::fflush(stdout);
+    };
+    const Figures before = Measure(2048, notes, true);
+    print("baseline: 1024-frame segments, no doze, ", before);
+    for (const std::int32_t period : periods) {
+        const Figures f = Measure(period, notes, false);
+        print("", f);
+        std::printf("|   CPU against the baseline | | | | %.2f x | %.2f x |\n",
+                    f.idleCpuUsPerS / std::max(before.idleCpuUsPerS, 1.0),
+                    f.voicesCpuUsPerS / std::max(before.voicesCpuUsPerS, 1.0));
     }
     return 0;
 }

@@ -147,6 +147,8 @@ void DeviceRing::Rewind() {
     windowNeed_ = 0;
     previousNeed_ = 0;
     windowEnd_ = start;
+    dozed_ = false;
+    quietThrough_ = -1;
     // Playback enters segment 0 as it starts.
     PostEvent(start / geometry_.segmentFrames);
 }
@@ -154,6 +156,32 @@ void DeviceRing::Rewind() {
 void DeviceRing::PostEvent(std::int64_t segment) {
     events_.Post(segment);
     lastPosted_.store(segment, std::memory_order_release);
+    posted_.fetch_add(1, Relaxed);
+}
+
+void DeviceRing::PostEvents(std::int64_t segment) {
+    const std::int64_t half = geometry_.segmentCount / 2;
+    const auto woken = [half, count = std::int64_t{geometry_.segmentCount}](std::int64_t s) {
+        return s % count == 0 || s % count == half;
+    };
+    // Ordered against the note command's wake-up, which stores after placing its voice.
+    if (dozing_.load(std::memory_order_seq_cst)) {
+        dozed_ = true;
+        quietThrough_ = segment;
+        if (woken(segment)) {
+            PostEvent(segment);
+        }
+        return;
+    }
+    if (dozed_) {
+        dozed_ = false;
+        // This segment is written late, if at all: what is missing of it is silence.
+        quietThrough_ = segment;
+        if (segment >= 1 && !woken(segment - 1)) {
+            PostEvent(segment - 1);
+        }
+    }
+    PostEvent(segment);
 }
 
 void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
@@ -168,7 +196,8 @@ void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
         burstWritten_ = written;
         burstFrames_ = 0;
     }
-    burstFrames_ += frames;
+    // A dozing player writes seldom on purpose: that is no burst to keep a lag for.
+    burstFrames_ = dozed_ ? 0 : burstFrames_ + frames;
     const std::int64_t need =
         std::clamp<std::int64_t>(burstFrames_ - 2 * segmentFrames, 0, geometry_.maxLagFrames);
     if (clock >= windowEnd_) {
@@ -196,6 +225,8 @@ void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
                 frames_[at + 1].load(Relaxed) == 0) {
                 advance = 2;
             }
+        } else if (segment <= quietThrough_) {
+            advance = clock - read > keep && within + 1 < segmentFrames ? 2 : 1;
         } else if (clock - read >= geometry_.maxLagFrames) {
             advance = 1;
         }
@@ -214,7 +245,7 @@ void DeviceRing::Pull(std::uint8_t* stream, std::int32_t frames) {
         // boundary never belongs to a segment whose event has not been posted.
         if (--untilEvent == 0) {
             untilEvent = segmentFrames;
-            PostEvent(clock / segmentFrames);
+            PostEvents(clock / segmentFrames);
         }
         std::uint8_t* out = stream + static_cast<std::ptrdiff_t>(i) * FrameBytes;
         out[0] = static_cast<std::uint8_t>(value);

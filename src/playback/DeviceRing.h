@@ -38,6 +38,11 @@ namespace sonlet {
 // block. Each ring segment has its own slot, more than the lag and the player's lead need, so
 // the player never overwrites a segment the device has yet to take.
 //
+// While the player dozes (SetDozing), the ring posts the events of two segments a pass only
+// and plays every segment the player has not written as silence, without lag. The first
+// segment the clock enters after the doze ends brings its own event and the one before it,
+// if that was not posted, so that a note placed just before the doze ended is written in time.
+//
 // With cursor prediction on (a device paced by a real clock), PlayCursor runs on between two
 // callbacks at the output rate, up to one period past the clock, so a note keeps the same
 // delay from its NoteOn wherever in the device's period it comes.
@@ -59,6 +64,8 @@ public:
     bool UnlockSegment() override;
     std::int32_t WaitForEvent() override;
     void Wake() override;
+    void SetDozing(bool on) override { dozing_.store(on, std::memory_order_seq_cst); }
+    bool PacedByDevice() const override { return true; }
 
     // The device's callback: hands over the next `frames` frames as little-endian 16-bit
     // left/right pairs and posts an event for every segment the clock enters.
@@ -68,6 +75,8 @@ public:
     // before the first.
     std::int64_t LastPostedSegment() const { return lastPosted_.load(std::memory_order_acquire); }
     std::int64_t LastWrittenSegment() const { return lastWritten_.load(std::memory_order_acquire); }
+    // How many times the player has been woken for a segment.
+    std::int64_t PostedEvents() const { return posted_.load(std::memory_order_relaxed); }
 
 protected:
     // Puts clock and read position at the start of the pass of the last written segment,
@@ -77,6 +86,8 @@ protected:
 
 private:
     void PostEvent(std::int64_t segment);
+    // The events of the segment the clock has just entered, as the doze asks.
+    void PostEvents(std::int64_t segment);
 
     RingGeometry geometry_ = RingGeometry::ForDevicePeriod(2 * SegmentFrames);
     bool predict_ = false;
@@ -86,6 +97,7 @@ private:
     std::atomic<std::int64_t> read_{0};
     std::atomic<std::int64_t> lastPosted_{-1};
     std::atomic<std::int64_t> lastWritten_{-1};
+    std::atomic<std::int64_t> posted_{0};
     // Device thread only (and Rewind): the lag the callbacks have needed lately. A lag beyond
     // it, left by a stalled player, drains while the output is silent.
     std::int64_t burstWritten_ = -2;
@@ -93,6 +105,11 @@ private:
     std::int64_t windowNeed_ = 0;
     std::int64_t previousNeed_ = 0;
     std::int64_t windowEnd_ = 0;
+    std::atomic<bool> dozing_{false};
+    // Device thread only (and Rewind): the doze as the last segment boundary saw it, and the
+    // last segment whose unwritten frames are silence without lag.
+    bool dozed_ = false;
+    std::int64_t quietThrough_ = -1;
     // Steady-clock time at the end of the last callback and the frames it took.
     std::atomic<std::int64_t> pullEndNs_{0};
     std::atomic<std::int32_t> pullFrames_{0};

@@ -103,6 +103,14 @@ public:
     virtual std::int32_t WaitForEvent() = 0;
     // Makes the current or next WaitForEvent return WokenByRequest.
     virtual void Wake() = 0;
+
+    // While no voice sounds, a ring that can play silence by itself wakes the player only a
+    // few times a pass; the player writes only the segments it is woken for. A ring that
+    // cannot ignores this and wakes it for every segment. Any thread.
+    virtual void SetDozing(bool /*on*/) {}
+    // Whether a device takes the ring's audio on its own clock, so that the player must keep
+    // its deadlines even on a busy machine.
+    virtual bool PacedByDevice() const { return false; }
 };
 
 } // namespace sonlet

@@ -53,7 +53,8 @@ public:
 
     // Starts a note the ring's note delay after the current play cursor (5120 frames on the
     // standard ring, one device period on a device's); dropped when no voice may be taken.
-    // velocity is on a 0..127 scale.
+    // velocity is on a 0..127 scale. Ends a doze of the player's (silence by the ring while
+    // no voice sounds).
     void NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity);
     // Releases the oldest held voice started through this slot (by identity) with this note.
     void NoteOff(const InstrumentSlot& slot, std::int32_t note);
@@ -93,6 +94,8 @@ private:
     void FillSegment(std::int32_t segment);
     void RestoreIfLost();
     void StopOutput();
+    // Lets the ring wake the player seldom while no voice sounds.
+    void DozeWhileSilent();
 
     std::unique_ptr<OutputRing> ring_;
     RingGeometry geometry_;

@@ -82,6 +82,12 @@ TimePoint VoiceTable::TimeAfterCursor(std::uint32_t playCursor) const {
     return {pass, time - pass * ring};
 }
 
+bool VoiceTable::AnyActive() const {
+    return std::any_of(voices_.begin(), voices_.end(), [](const Voice& voice) {
+        return voice.status.load(std::memory_order_seq_cst) != VoiceFree;
+    });
+}
+
 std::int32_t VoiceTable::ChooseVoice(std::uint32_t& version) const {
     const VoiceKey limit{VoiceHeld, LastWrapPass() + 2, 0};
     std::int32_t chosen = -1;

@@ -88,6 +88,9 @@ public:
     // One line per voice, as the voice status box shows it.
     std::string StatusText() const;
 
+    // Whether any voice is started, held or released (not yet free).
+    bool AnyActive() const;
+
     bool Snapshot(std::int32_t index, VoiceState& state) const;
     VoiceState Read(std::int32_t index) const;
     void FreeIfUnchanged(std::int32_t index, std::uint32_t version);

@@ -3,6 +3,8 @@
 #if defined(_WIN32)
 #include <windows.h>
 #elif defined(__linux__)
+#include <pthread.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -25,6 +27,27 @@ void RaisePriorityOneStep() {
 }
 
 } // namespace
+
+bool CoreThread::RaiseToRealTime() {
+#if defined(_WIN32)
+    return ::SetThreadPriority(::GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL) != 0;
+#elif defined(__linux__)
+    // A modest round-robin priority, within what the user's limit allows; a child process
+    // started from this thread goes back to normal scheduling.
+    constexpr int Wanted = 10;
+    rlimit limit{};
+    int priority = Wanted;
+    if (getrlimit(RLIMIT_RTPRIO, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+        limit.rlim_cur > 0 && limit.rlim_cur < static_cast<rlim_t>(Wanted)) {
+        priority = static_cast<int>(limit.rlim_cur);
+    }
+    sched_param param{};
+    param.sched_priority = priority;
+    return pthread_setschedparam(pthread_self(), SCHED_RR | SCHED_RESET_ON_FORK, &param) == 0;
+#else
+    return false;
+#endif
+}
 
 CoreThread::~CoreThread() { EndThread(); }
 

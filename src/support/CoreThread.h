@@ -52,6 +52,10 @@ protected:
     virtual void WakeForTermination() {}
     // Derived destructors call this first, so Execute never runs on a half-destroyed object.
     void EndThread();
+    // Puts the calling thread on the system's real-time scheduling where the user may, for a
+    // thread that must meet a device's deadlines while the machine is busy; false where it
+    // may not (the thread then stays one step above normal).
+    static bool RaiseToRealTime();
 
 private:
     void Run();

@@ -54,6 +54,10 @@ public:
     std::int32_t StartCount() const;
     std::int32_t RestoreCount() const;
 
+    // What the owner asked with RequestLatency; -1 before any request.
+    std::int32_t RequestedLatency() const { return requestedLatency_; }
+
+    void RequestLatency(std::int32_t milliseconds) override { requestedLatency_ = milliseconds; }
     bool InitOutput() override;
     bool CreateStreamBuffer() override;
     bool HasStreamBuffer() const override;
@@ -72,6 +76,7 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     Failures failures_;
+    std::int32_t requestedLatency_ = -1;
     bool streamBuffer_ = false;
     bool playing_ = false;
     bool lost_ = false;

@@ -478,6 +478,23 @@ TEST_F(MainWindowTest, ShowPeaksIsOnByDefaultAndKept) {
     EXPECT_FALSE(window->Sonlet->ShowPeaks);
 }
 
+// [Playback] LatencyMs reaches the output before it opens, held to 0..1000; a missing or
+// unreadable value asks for the device's least.
+TEST_F(MainWindowTest, LatencyFromTheSettingsIsAskedOfTheOutput) {
+    const std::pair<const char*, std::int32_t> cases[] = {{"", 0},
+                                                          {"LatencyMs=50\n", 50},
+                                                          {"LatencyMs=-5\n", 0},
+                                                          {"LatencyMs=99999\n", 1000},
+                                                          {"LatencyMs=soon\n", 0}};
+    for (const auto& [line, expected] : cases) {
+        WriteSettings(std::string("[Playback]\n") + line);
+        MakeWindow();
+        EXPECT_EQ(ring->RequestedLatency(), expected) << line;
+        ASSERT_TRUE(CloseCompletely());
+        window.reset();
+    }
+}
+
 // "Tracker playback" sets the mode of the notes started after it, each sounding voice keeping
 // its own; the choice is kept in a section of its own, and an unreadable value means off.
 TEST_F(MainWindowTest, TrackerPlaybackPlaysNewNotesInItsModeAndIsKeptAcrossARestart) {

@@ -32,6 +32,10 @@ TWavePlayer::~TWavePlayer() { EndThread(); }
 
 void TWavePlayer::NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity) {
     voices_.NoteOn(slot, note, velocity, ring_->PlayCursor(), Mode.load(std::memory_order_relaxed));
+    // After the voice: a player deciding to doze either sees the count move or has its doze
+    // ended here.
+    notesStarted_.fetch_add(1, std::memory_order_acq_rel);
+    ring_->SetDozing(false);
 }
 
 void TWavePlayer::NoteOff(const InstrumentSlot& slot, std::int32_t note) {
@@ -62,6 +66,9 @@ void TWavePlayer::WakeForTermination() {
 
 void TWavePlayer::Execute() {
     playing_.store(false, std::memory_order_release);
+    if (ring_->PacedByDevice()) {
+        RaiseToRealTime();
+    }
     if (!ring_->HasStreamBuffer()) {
         ShowMessage("Error preparing buffer");
         return;
@@ -92,6 +99,7 @@ void TWavePlayer::Execute() {
                 voices_.SetPasses(passes + 1);
             }
             FillSegment((event + 1) % geometry_.segmentCount);
+            DozeWhileSilent();
         } else if (quit_.load(std::memory_order_acquire)) {
             break;
         }
@@ -143,6 +151,19 @@ void TWavePlayer::FillSegment(std::int32_t segment) {
     }
     if (!Playing() && ring_->Start()) {
         playing_.store(true, std::memory_order_release);
+    }
+}
+
+void TWavePlayer::DozeWhileSilent() {
+    const std::uint32_t notes = notesStarted_.load(std::memory_order_acquire);
+    if (voices_.AnyActive()) {
+        return;
+    }
+    ring_->SetDozing(true);
+    // A note started meanwhile ends the doze at once: either this read sees its count, or its
+    // own wake-up comes after the doze began.
+    if (notesStarted_.fetch_add(0, std::memory_order_acq_rel) != notes) {
+        ring_->SetDozing(false);
     }
 }
 

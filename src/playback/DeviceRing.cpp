@@ -160,10 +160,11 @@ void DeviceRing::PostEvent(std::int64_t segment) {
 }
 
 void DeviceRing::PostEvents(std::int64_t segment) {
-    const std::int64_t half = geometry_.segmentCount / 2;
-    const auto woken = [half, count = std::int64_t{geometry_.segmentCount}](std::int64_t s) {
-        return s % count == 0 || s % count == half;
-    };
+    // Four times a pass: often enough that the note commands, which place the cursor by the
+    // segment the player last wrote, always find it within a pass of that segment.
+    const std::int64_t count = geometry_.segmentCount;
+    const std::int64_t step = std::max<std::int64_t>(1, count / 4);
+    const auto woken = [count, step](std::int64_t s) { return s % count % step == 0; };
     // Ordered against the note command's wake-up, which stores after placing its voice.
     if (dozing_.load(std::memory_order_seq_cst)) {
         dozed_ = true;

@@ -31,11 +31,12 @@ TWavePlayer::TWavePlayer(std::unique_ptr<OutputRing> ring) : ring_(std::move(rin
 TWavePlayer::~TWavePlayer() { EndThread(); }
 
 void TWavePlayer::NoteOn(const InstrumentSlot& slot, std::int32_t note, std::int32_t velocity) {
-    voices_.NoteOn(slot, note, velocity, ring_->PlayCursor(), Mode.load(std::memory_order_relaxed));
-    // After the voice: a player deciding to doze either sees the count move or has its doze
-    // ended here.
-    notesStarted_.fetch_add(1, std::memory_order_acq_rel);
+    // The doze ends before the cursor is read, so every segment from the note's on is mixed;
+    // while the note is on its way the player does not doze again.
+    notesArriving_.fetch_add(1, std::memory_order_acq_rel);
     ring_->SetDozing(false);
+    voices_.NoteOn(slot, note, velocity, ring_->PlayCursor(), Mode.load(std::memory_order_relaxed));
+    notesArriving_.fetch_sub(1, std::memory_order_acq_rel);
 }
 
 void TWavePlayer::NoteOff(const InstrumentSlot& slot, std::int32_t note) {
@@ -155,14 +156,14 @@ void TWavePlayer::FillSegment(std::int32_t segment) {
 }
 
 void TWavePlayer::DozeWhileSilent() {
-    const std::uint32_t notes = notesStarted_.load(std::memory_order_acquire);
-    if (voices_.AnyActive()) {
+    if (notesArriving_.load(std::memory_order_acquire) != 0 || voices_.AnyActive()) {
         return;
     }
     ring_->SetDozing(true);
-    // A note started meanwhile ends the doze at once: either this read sees its count, or its
-    // own wake-up comes after the doze began.
-    if (notesStarted_.fetch_add(0, std::memory_order_acq_rel) != notes) {
+    // A note that came meanwhile ends the doze at once. This read is ordered with the note's
+    // count: either it sees the note arriving or placed, or the note's own end of the doze
+    // comes after this one began.
+    if (notesArriving_.fetch_add(0, std::memory_order_acq_rel) != 0 || voices_.AnyActive()) {
         ring_->SetDozing(false);
     }
 }

@@ -104,8 +104,8 @@ private:
     std::array<std::int16_t, MaxSegmentFrames * OutputChannels> segmentValues_{};
     std::atomic<bool> playing_{false};
     std::atomic<bool> quit_{false};
-    // Notes started through NoteOn; tells a player about to doze that one came.
-    std::atomic<std::uint32_t> notesStarted_{0};
+    // NoteOn calls under way; a player about to doze waits for them to place their voices.
+    std::atomic<std::uint32_t> notesArriving_{0};
     std::mutex retryMutex_;
     std::condition_variable retryWake_;
 };

@@ -1,7 +1,8 @@
 #pragma once
 
-// A console reporter that remembers each benchmark's wall time, so a benchmark can end by
-// printing ratios against a baseline measured in the same run. tools/run-benchmarks.sh
+// A console reporter that remembers each benchmark's wall and CPU time, so a benchmark can end
+// by printing ratios against a baseline measured in the same run. Where a benchmark runs
+// repeatedly, the median of the repetitions counts. tools/run-benchmarks.sh
 // gathers the lines this prints into its closing table.
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -22,9 +23,15 @@ public:
 
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const auto& run : runs) {
+            // The mean, deviation and spread of repetitions share the run's name: only the
+            // median (which comes after the repetitions themselves) replaces their figures.
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name != "median") {
+                continue;
+            }
             const std::string key = Key(run);
-            seconds_[key] =
-                run.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(run.time_unit);
+            const double unit = benchmark::GetTimeUnitMultiplier(run.time_unit);
+            seconds_[key] = run.GetAdjustedRealTime() / unit;
+            cpuSeconds_[key] = run.GetAdjustedCPUTime() / unit;
             for (const auto& [name, counter] : run.counters) {
                 counters_[key + ":" + name] = counter.value;
             }
@@ -40,6 +47,8 @@ public:
     // Wall seconds per iteration of a benchmark, named as registered ("BM_Load", or
     // "BM_Function/4" with an argument); 0 when it did not run.
     double Seconds(const std::string& name) const { return Lookup(seconds_, name); }
+    // CPU seconds per iteration: steadier than wall time on a loaded machine.
+    double CpuSeconds(const std::string& name) const { return Lookup(cpuSeconds_, name); }
     double Counter(const std::string& name, const std::string& counter) const {
         return Lookup(counters_, name + ":" + counter);
     }
@@ -47,6 +56,11 @@ public:
     double Ratio(const std::string& measured, const std::string& baseline) const {
         const double a = Seconds(measured);
         const double b = Seconds(baseline);
+        return a > 0 && b > 0 ? a / b : 0.0;
+    }
+    double CpuRatio(const std::string& measured, const std::string& baseline) const {
+        const double a = CpuSeconds(measured);
+        const double b = CpuSeconds(baseline);
         return a > 0 && b > 0 ? a / b : 0.0;
     }
 
@@ -68,6 +82,7 @@ private:
 
     Summary summary_;
     std::map<std::string, double> seconds_;
+    std::map<std::string, double> cpuSeconds_;
     std::map<std::string, double> counters_;
 };
 

@@ -152,6 +152,7 @@ std::unique_ptr<TEditCommand> MakePaste(const TInstrument& instrument, std::int3
                                ? filled->Data8.Data()
                                : reinterpret_cast<std::uint8_t*>(filled->Data16.Data());
         std::memcpy(to, clip.Bytes.data(), clip.Bytes.size());
+        filled->ValuesChanged(0, filled->NumFrames);
         filled->MarkA = 0;
         filled->MarkB = filled->NumFrames - 1;
         filled->UpdateRanges();

@@ -279,8 +279,10 @@ bool TReplaceSampleCommand::Exchange(TInstrument& instrument) {
         InstrumentEditGuard guard(instrument.EditLock());
         instrument.Samples[static_cast<std::size_t>(sampleIndex_)].swap(held_);
     }
-    TSample& now = *instrument.Samples[static_cast<std::size_t>(sampleIndex_)];
-    now.ValuesChanged(0, now.NumFrames);
+    // The peak summary lives in the sample beside the values it describes, so it comes back
+    // with them: undo and redo rebuild nothing. Only a replacement filled without
+    // ValuesChanged gets one here, once.
+    instrument.Samples[static_cast<std::size_t>(sampleIndex_)]->EnsureSummary();
     return true;
 }
 

@@ -108,7 +108,8 @@ private:
 };
 
 // Puts a whole new sample (another format, length or rate) in place of one; the step keeps
-// the sample that is not in the instrument.
+// the sample that is not in the instrument, peak summary and all, so that undo and redo are a
+// swap whatever the length. The replacement comes as its maker left it, ValuesChanged called.
 class TReplaceSampleCommand : public TEditCommand {
 public:
     TReplaceSampleCommand(std::string name, std::int32_t sampleIndex,

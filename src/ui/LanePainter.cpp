@@ -39,10 +39,18 @@ void PaintColumnPeaks(QPainter& painter, const TSample& sample, const WaveWindow
                       std::int32_t channel, std::int32_t width, std::int32_t height) {
     QVector<QLine> lines;
     lines.reserve(width);
-    // Columns far wider than a summary block start and end on whole blocks: no value is then
-    // read one by one, and the few frames a column takes from its neighbours never show.
-    constexpr std::int64_t block = std::int64_t{1} << TWaveSummary::BaseShift;
-    const std::int64_t grain = (window.Visible - 1) / width >= 16 * block ? block : 1;
+    // Columns far wider than a summary block start and end on whole blocks of the coarsest
+    // level that still fits sixteen times in a column: no value is then read one by one, the
+    // summary answers from a few blocks whatever the length, and the few frames a column
+    // takes from its neighbours never show.
+    const std::int64_t perColumn = (window.Visible - 1) / width;
+    std::int64_t grain = std::int64_t{1} << TWaveSummary::BaseShift;
+    if (perColumn < 16 * grain) {
+        grain = 1;
+    }
+    while (grain > 1 && 32 * grain <= perColumn) {
+        grain *= 2;
+    }
     std::int64_t from = window.XToFrame(0);
     for (std::int32_t i = 0; i < width; ++i) {
         const std::int64_t next = std::max(window.XToFrame(i + 1), from + 1);

@@ -10,8 +10,11 @@
 #include "edit/SampleCommands.h"
 #include "model/Instrument.h"
 
+#include <algorithm>
 #include <functional>
 #include <gtest/gtest.h>
+#include <string>
+#include <utility>
 
 namespace sonlet {
 namespace {
@@ -44,6 +47,31 @@ protected:
     Bytes Saved() {
         instrument.SaveXi(dir.File("now.xi"));
         return testkit::ReadAll(dir.File("now.xi"));
+    }
+
+    // Every sample's peak summary still describes its values (whole, and ranges that start and
+    // end inside summary blocks), whatever step brought them.
+    void ExpectPeaksFollowValues(const std::string& where) {
+        for (std::int32_t i = 0; i < instrument.SampleCount; ++i) {
+            const TSample& s = At(i);
+            const std::int64_t n = s.NumFrames;
+            ASSERT_TRUE(s.Summary().Matches(s)) << where << ", sample " << i;
+            for (std::int32_t ch = 0; ch < s.Format.nChannels; ++ch) {
+                for (const auto& [a, b] : {std::pair{std::int64_t{0}, n},
+                                           {n / 3, n / 3 + 700},
+                                           {std::int64_t{7}, n - 5}}) {
+                    PeakRange expected{65536, -65536};
+                    for (std::int64_t f = std::max<std::int64_t>(a, 0); f < std::min(b, n); ++f) {
+                        const std::int32_t v = s.GetValue(f * s.Format.nChannels + ch);
+                        expected = {std::min(expected.Min, v), std::max(expected.Max, v)};
+                    }
+                    if (std::min(b, n) > a) {
+                        ASSERT_EQ(s.Peaks(ch, a, b), expected)
+                            << where << ", sample " << i << ", frames " << a << ".." << b;
+                    }
+                }
+            }
+        }
     }
 
     TSample& At(std::int32_t i) { return *instrument.Samples[static_cast<std::size_t>(i)]; }
@@ -149,11 +177,13 @@ TEST_F(History, EveryKindOfStepUndoesAndRedoesByteForByte) {
         for (std::size_t i = states.size() - 1; i > 0; --i) {
             ASSERT_TRUE(history.Undo(instrument));
             ASSERT_EQ(Saved(), states[i - 1]) << "undo to state " << i - 1;
+            ExpectPeaksFollowValues("undo to state " + std::to_string(i - 1));
         }
         EXPECT_FALSE(history.Undo(instrument));
         for (std::size_t i = 1; i < states.size(); ++i) {
             ASSERT_TRUE(history.Redo(instrument));
             ASSERT_EQ(Saved(), states[i]) << "redo to state " << i;
+            ExpectPeaksFollowValues("redo to state " + std::to_string(i));
         }
         EXPECT_FALSE(history.CanRedo());
     }

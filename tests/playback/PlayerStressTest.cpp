@@ -1,13 +1,15 @@
 // The player mixes while another thread plays notes and edits (also through the history:
-// cut, paste, crop, undo and redo), loads, adds and deletes samples. Run under ThreadSanitizer this
-// must report nothing; in any build it must not crash.
+// cut, paste, crop, depth conversion, undo and redo), loads, adds and deletes samples. Run under
+// ThreadSanitizer this must report nothing; in any build it must not crash.
 #include "CapturingReporter.h"
 #include "TempDir.h"
 #include "TestOutputRing.h"
 #include "WavBuilder.h"
 #include "edit/Clipboard.h"
 #include "edit/History.h"
+#include "edit/SampleCommands.h"
 #include "model/Instrument.h"
+#include "model/SampleConvert.h"
 #include "playback/Player.h"
 
 #include <atomic>
@@ -97,18 +99,24 @@ void Edit(TInstrument& instrument, std::mt19937& random, const std::vector<std::
     }
 }
 
-// Cut, paste, crop, their undo and redo give the current sample new storage while the player
-// mixes it.
+// Cut, paste, crop, depth conversion, their undo and redo give the current sample new storage while
+// the player mixes it.
 void HistoryEdit(TInstrument& instrument, THistory& history, TClip& clip, std::mt19937& random) {
     const std::int32_t index = instrument.CurrentIndex;
     TSample* sample = instrument.CurrentSample();
     switch (random() % 6) {
     case 0:
     case 1:
-        history.Undo(instrument);
-        return;
     case 2:
-        history.Redo(instrument);
+        if (random() % 3 == 2) {
+            history.Redo(instrument);
+        } else {
+            history.Undo(instrument);
+        }
+        // Painting reads the peaks that came back with the sample, without the lock.
+        if (const TSample* now = instrument.CurrentSample()) {
+            static_cast<void>(now->Peaks(0, 0, now->NumFrames));
+        }
         return;
     default:
         break;
@@ -125,13 +133,22 @@ void HistoryEdit(TInstrument& instrument, THistory& history, TClip& clip, std::m
         clip = CopyFrames(*sample, *range);
     }
     std::unique_ptr<TEditCommand> command;
-    switch (random() % 3) {
+    switch (random() % 4) {
     case 0:
         command = MakeDelete(instrument, index);
         break;
     case 1:
         if (sample->NumFrames < 100000) {
             command = MakePaste(instrument, index, clip);
+        }
+        break;
+    case 2: // a whole new sample in place of the old
+        if (sample->NumFrames < 100000) {
+            auto other = sample->BytesPerSample == 1 ? ConvertedTo16Bit(*sample)
+                                                     : ConvertedTo8Bit(*sample, false);
+            if (other) {
+                command = std::make_unique<TReplaceSampleCommand>("Depth", index, std::move(other));
+            }
         }
         break;
     default:

@@ -165,7 +165,7 @@ void DeviceRing::PostEvents(std::int64_t segment) {
     const std::int64_t count = geometry_.segmentCount;
     const std::int64_t step = std::max<std::int64_t>(1, count / 4);
     const auto woken = [count, step](std::int64_t s) { return s % count % step == 0; };
-    // Ordered against the note command's wake-up, which stores after placing its voice.
+    // Ordered against the note command, which ends the doze before it reads the cursor.
     if (dozing_.load(std::memory_order_seq_cst)) {
         dozed_ = true;
         quietThrough_ = segment;

@@ -160,10 +160,11 @@ void DeviceRing::PostEvent(std::int64_t segment) {
 }
 
 void DeviceRing::PostEvents(std::int64_t segment) {
-    // Four times a pass: often enough that the note commands, which place the cursor by the
-    // segment the player last wrote, always find it within a pass of that segment.
+    // Twice a pass, or four times in the smallest rings: often enough that the note commands,
+    // which place the cursor by the segment the player last wrote, find it within a pass of
+    // that segment even when the player is three segments late.
     const std::int64_t count = geometry_.segmentCount;
-    const std::int64_t step = std::max<std::int64_t>(1, count / 4);
+    const std::int64_t step = std::max<std::int64_t>(1, std::min(count / 2, count - 6));
     const auto woken = [count, step](std::int64_t s) { return s % count % step == 0; };
     // Ordered against the note command, which ends the doze before it reads the cursor.
     if (dozing_.load(std::memory_order_seq_cst)) {

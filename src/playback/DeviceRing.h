@@ -38,7 +38,7 @@ namespace sonlet {
 // block. Each ring segment has its own slot, more than the lag and the player's lead need, so
 // the player never overwrites a segment the device has yet to take.
 //
-// While the player dozes (SetDozing), the ring posts the events of four segments a pass only
+// While the player dozes (SetDozing), the ring posts the events of two segments a pass only
 // and plays every segment the player has not written as silence, without lag. The first
 // segment the clock enters after the doze ends brings its own event and the one before it,
 // if that was not posted, so that a note placed just before the doze ended is written in time.

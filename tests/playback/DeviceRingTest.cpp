@@ -119,7 +119,7 @@ TEST_P(DevicePeriods, NoBlockIsStaleNoFrameSilentAndANoteKeepsItsDelayEvenFromAD
     };
     ASSERT_TRUE(caughtUp());
 
-    // With nothing to play, the player is woken four times a pass, not for every segment.
+    // With nothing to play, the player is woken a few times a pass, not for every segment.
     const std::int64_t postedBefore = device.PostedEvents();
     while (static_cast<std::int64_t>(stream.size()) < 3 * g.RingFrames() + 2 * period) {
         ASSERT_TRUE(playBurst());

@@ -61,7 +61,9 @@ RunOncePaths UserRunOncePaths(const std::string& programFile) {
     RunOncePaths paths;
     const std::string programFolder = FolderPart(programFile);
     if (!programFolder.empty()) {
-        paths.installedExecutor = programFolder + std::string(ExecutorName);
+        // Appended rather than joined with +: GCC 12 warns falsely about that form here.
+        paths.installedExecutor = programFolder;
+        paths.installedExecutor += ExecutorName;
     }
     if (const std::string data = UserDataFolder(); !data.empty()) {
         paths.stagedExecutor = JoinPath(JoinPath(data, "sonlet"), ExecutorName);

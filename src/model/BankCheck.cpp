@@ -12,6 +12,10 @@ namespace sonlet {
 namespace {
 
 constexpr std::int32_t MaxDepth = 16;
+// Real banks name most instruments from one preset and some from a few (a drum kit's sounds
+// from several kits); far more voices than records is a crafted bank, not music.
+constexpr std::uint64_t MaxVoicesPerRecord = 16;
+constexpr std::uint64_t MinVoiceAllowance = 4096;
 
 struct Chunk {
     std::array<char, 4> id{};
@@ -110,6 +114,36 @@ std::string CheckSoundFontTables(const std::array<Table, 9>& t, std::uint64_t sm
     };
     if (!links(t[Pgen], 41, t[Inst].Count() - 1) || !links(t[Igen], 53, t[Shdr].Count() - 1)) {
         return "a zone names an instrument or sample the bank lacks";
+    }
+    // The bank library sets a generator by its operator as an index into a table of the
+    // defined ones and checks it against a 64-bit mask, so an operator of 64 or more passes
+    // the check and is written past the table. No version of the format defines one.
+    for (const Table* gens : {&t[Pgen], &t[Igen]}) {
+        for (std::size_t i = 0; i < gens->Count(); ++i) {
+            if (LoadLE16(gens->At(i)) >= 64) {
+                return "a zone uses a generator no SoundFont defines";
+            }
+        }
+    }
+    // Presets flatten into one voice per instrument zone each of their zones names, so zones
+    // naming one large instrument over and over multiply into more voices than the file holds
+    // records; the library builds them all whenever a preset is read.
+    std::uint64_t voices = 0;
+    const std::size_t presetZones = t[Pbag].Count() - 1;
+    for (std::size_t zone = 0; zone < presetZones; ++zone) {
+        const std::size_t end = LoadLE16(t[Pbag].At(zone + 1));
+        for (std::size_t g = LoadLE16(t[Pbag].At(zone)); g < end; ++g) {
+            if (LoadLE16(t[Pgen].At(g)) == 41) {
+                const std::size_t inst = LoadLE16(t[Pgen].At(g) + 2);
+                voices += LoadLE16(t[Inst].At(inst + 1) + 20) - LoadLE16(t[Inst].At(inst) + 20);
+                break;
+            }
+        }
+    }
+    const std::uint64_t records =
+        t[Pbag].Count() + t[Ibag].Count() + t[Pgen].Count() + t[Igen].Count() + t[Shdr].Count();
+    if (voices > MaxVoicesPerRecord * records + MinVoiceAllowance) {
+        return "its presets name their instruments too many times over";
     }
     for (std::size_t i = 0; i + 1 < t[Shdr].Count(); ++i) {
         const std::uint8_t* s = t[Shdr].At(i);

@@ -136,6 +136,117 @@ TEST_F(SmallBankFile, LinkedPairBecomesOneStereoSampleAndBankSamplesImportAlone)
     EXPECT_EQ(sample->LoopLength, 18000);
 }
 
+// A SoundFont written byte by byte whose one preset names, from each of presetZones zones, the
+// one instrument of instrumentZones zones on one sample.
+std::vector<std::uint8_t> RepeatedInstrumentBank(std::uint16_t presetZones,
+                                                 std::uint16_t instrumentZones) {
+    std::vector<std::uint8_t> out;
+    const auto u16 = [&out](std::uint32_t v) {
+        out.push_back(static_cast<std::uint8_t>(v));
+        out.push_back(static_cast<std::uint8_t>(v >> 8));
+    };
+    const auto u32 = [&](std::uint32_t v) {
+        u16(v & 0xFFFF);
+        u16(v >> 16);
+    };
+    const auto text = [&out](std::string_view t, std::size_t n) {
+        for (std::size_t i = 0; i < n; ++i) {
+            out.push_back(i < t.size() ? static_cast<std::uint8_t>(t[i]) : 0);
+        }
+    };
+    std::vector<std::size_t> open;
+    const auto begin = [&](std::string_view id, std::string_view type = {}) {
+        text(id, 4);
+        open.push_back(out.size());
+        u32(0);
+        text(type, type.size());
+    };
+    const auto end = [&] {
+        const std::size_t at = open.back();
+        open.pop_back();
+        const auto size = static_cast<std::uint32_t>(out.size() - at - 4);
+        for (int i = 0; i < 4; ++i) {
+            out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(size >> (8 * i));
+        }
+    };
+    const auto bags = [&](std::uint16_t count) {
+        for (std::uint16_t i = 0; i <= count; ++i) {
+            u16(i);
+            u16(0);
+        }
+    };
+    const auto gens = [&](std::uint16_t count, std::uint16_t op) {
+        for (std::uint16_t i = 0; i < count; ++i) {
+            u16(op);
+            u16(0);
+        }
+        u32(0);
+    };
+    begin("RIFF", "sfbk");
+    begin("LIST", "INFO");
+    begin("ifil");
+    u16(2);
+    u16(1);
+    end();
+    begin("INAM");
+    text("x", 2);
+    end();
+    end();
+    begin("LIST", "sdta");
+    begin("smpl");
+    text("", 2 * (100 + 46));
+    end();
+    end();
+    begin("LIST", "pdta");
+    begin("phdr");
+    for (const auto& [name, bag] : {std::pair{"P", 0}, std::pair{"EOP", int{presetZones}}}) {
+        text(name, 20);
+        u16(0);
+        u16(0);
+        u16(static_cast<std::uint32_t>(bag));
+        text("", 12);
+    }
+    end();
+    begin("pbag");
+    bags(presetZones);
+    end();
+    begin("pmod");
+    text("", 10);
+    end();
+    begin("pgen");
+    gens(presetZones, 41);
+    end();
+    begin("inst");
+    text("I", 20);
+    u16(0);
+    text("EOI", 20);
+    u16(instrumentZones);
+    end();
+    begin("ibag");
+    bags(instrumentZones);
+    end();
+    begin("imod");
+    text("", 10);
+    end();
+    begin("igen");
+    gens(instrumentZones, 53);
+    end();
+    begin("shdr");
+    text("S", 20);
+    for (std::uint32_t v : {0u, 100u, 10u, 90u, 44100u}) {
+        u32(v);
+    }
+    text("<", 1);
+    text("", 1);
+    u16(0);
+    u16(1);
+    text("EOS", 46);
+    end();
+    end();
+    end();
+    return out;
+}
+
 // A damaged bank gives a message and no bank, whatever part of it is broken.
 TEST_F(SmallBankFile, CutCraftedAndForeignFilesAreRefusedWithAMessage) {
     const auto bytes = testkit::ReadAll(path);
@@ -163,6 +274,14 @@ TEST_F(SmallBankFile, CutCraftedAndForeignFilesAreRefusedWithAMessage) {
     chunkSize[find("pdta") - 4 + 3] = 0x10; // the preset list reaches past the file
     cases.emplace_back("chunk size", chunkSize);
     cases.emplace_back("text", std::vector<std::uint8_t>{'h', 'e', 'l', 'l', 'o'});
+    // The library would write a generator past 63 beyond its table of them.
+    auto generator = bytes;
+    generator[find("igen") + 8] = 103;
+    generator[find("igen") + 9] = 0;
+    cases.emplace_back("generator", generator);
+    // 300 zones naming an instrument of 300 zones: 90000 voices from 1200 records.
+    cases.emplace_back("repeated instrument", RepeatedInstrumentBank(300, 300));
+    EXPECT_EQ(CheckBankStructure(dir.Write("repeated.sf2", RepeatedInstrumentBank(8, 8))), "");
 
     for (const auto& [name, content] : cases) {
         CapturingReporter reporter;

@@ -147,9 +147,71 @@ std::int32_t ReduceToSixteen(std::vector<Voice>& voices) {
     return static_cast<std::int32_t>(before - UnitCount(voices));
 }
 
+// The voices covering note at velocity 100.
+std::vector<std::size_t> Covering(const std::vector<Voice>& voices, std::int32_t note) {
+    std::vector<std::size_t> found;
+    for (std::size_t i = 0; i < voices.size(); ++i) {
+        if (Covers(voices[i].zone, note, MapVelocity)) {
+            found.push_back(i);
+        }
+    }
+    return found;
+}
+
+// The power of a unit's values in dB of full scale: layers of one note differ in the level of
+// their samples as much as in their attenuation.
+double SampleLevelDb(TSoundBank& bank, const Unit& unit) {
+    double sum = 0;
+    std::size_t count = 0;
+    std::vector<std::int16_t> values;
+    for (const std::int32_t index : {unit.left, unit.right}) {
+        if (index < 0 || !bank.ReadValues(static_cast<std::size_t>(index), values)) {
+            continue;
+        }
+        for (const std::int16_t v : values) {
+            sum += static_cast<double>(v) * v;
+        }
+        count += values.size();
+    }
+    if (count == 0) {
+        return -SilentDb;
+    }
+    return 10.0 * std::log10(sum / (32768.0 * 32768.0 * static_cast<double>(count)) + 1e-10);
+}
+
+// How far below full scale each voice sounds: its attenuation, less its sample's level where
+// it sounds together with another sample on some note (only there does the level decide).
+std::vector<double> QuietDb(TSoundBank& bank, const std::vector<Voice>& voices) {
+    std::vector<bool> competing(voices.size(), false);
+    for (std::int32_t note = 0; note < MapNotes; ++note) {
+        const std::vector<std::size_t> covering = Covering(voices, note);
+        std::set<Unit> units;
+        for (const std::size_t i : covering) {
+            units.insert(voices[i].unit);
+        }
+        for (const std::size_t i : covering) {
+            competing[i] = competing[i] || units.size() > 1;
+        }
+    }
+    std::vector<double> quiet(voices.size());
+    std::map<Unit, double> levelOf;
+    for (std::size_t i = 0; i < voices.size(); ++i) {
+        quiet[i] = voices[i].zone.attenuationDb;
+        if (competing[i]) {
+            const auto [at, fresh] = levelOf.try_emplace(voices[i].unit, 0.0);
+            if (fresh) {
+                at->second = SampleLevelDb(bank, voices[i].unit);
+            }
+            quiet[i] -= at->second;
+        }
+    }
+    return quiet;
+}
+
 // The voice each note of the key map plays: the loudest zone covering it at velocity 100, or
 // the nearest zone in key.
-std::vector<std::size_t> MapNotesToVoices(const std::vector<Voice>& voices, bool& layered) {
+std::vector<std::size_t> MapNotesToVoices(const std::vector<Voice>& voices,
+                                          const std::vector<double>& quietDb, bool& layered) {
     std::vector<std::size_t> chosen(MapNotes, 0);
     layered = false;
     for (std::int32_t note = 0; note < MapNotes; ++note) {
@@ -161,7 +223,7 @@ std::vector<std::size_t> MapNotesToVoices(const std::vector<Voice>& voices, bool
             const bool velocityOk = z.velLow <= MapVelocity && z.velHigh >= MapVelocity;
             if (Covers(z, note, MapVelocity)) {
                 sounding.insert(voices[i].unit);
-                if (distance > 0 || z.attenuationDb < voices[best].zone.attenuationDb) {
+                if (distance > 0 || quietDb[i] < quietDb[best]) {
                     best = i;
                 }
                 distance = 0;
@@ -248,54 +310,165 @@ void SetLoop(TSample& sample, BankLoop loop, std::int64_t start, std::int64_t en
     sample.UpdateRanges();
 }
 
-// The volume envelope: delay, attack and hold, the decay to the sustain level as an
-// exponential curve in the points left, the sustain point at its end.
-void SetEnvelope(TInstrument& inst, const BankEnvelope& env) {
+// A voice sounding at C-5: its envelope and its power at full level.
+struct Layer {
+    BankEnvelope env;
+    double power = 1;
+};
+
+double Amplitude(double db) { return db >= SilentDb ? 0.0 : std::pow(10.0, -db / 20.0); }
+
+// The level (0..1) of an envelope t seconds after the note starts, the key held.
+double HeldLevel(const BankEnvelope& e, double t) {
+    if (t < e.delay) {
+        return 0;
+    }
+    t -= e.delay;
+    if (t < e.attack) {
+        return t / e.attack;
+    }
+    t -= e.attack + e.hold;
+    const double sustainDb = std::clamp(e.sustainDb, 0.0, 100.0);
+    if (t < 0) {
+        return 1;
+    }
+    // The bank's decay time is the time a fall of 100 dB takes.
+    return Amplitude(e.decay > 0 ? std::min(sustainDb, 100.0 * t / e.decay) : sustainDb);
+}
+
+// The level t seconds after the key is let go at the sustain level; the release falls 100 dB
+// in its time.
+double ReleasedLevel(const BankEnvelope& e, double t) {
+    const double db =
+        std::clamp(e.sustainDb, 0.0, 100.0) + (e.release > 0 ? 100.0 * t / e.release : SilentDb);
+    return Amplitude(db);
+}
+
+// The level of all layers together, as their powers add.
+template <typename LevelAt> double Mixed(const std::vector<Layer>& layers, LevelAt levelAt) {
+    double sum = 0;
+    double total = 0;
+    for (const Layer& layer : layers) {
+        const double a = levelAt(layer.env);
+        sum += layer.power * a * a;
+        total += layer.power;
+    }
+    return total > 0 ? std::sqrt(sum / total) : 0.0;
+}
+
+double Db(double level) { return 20.0 * std::log10(std::max(level, 1e-3)); }
+
+// Drops the inner points the curve misses least (in dB) until at most count are left.
+void Simplify(std::vector<EnvelopePoint>& points, std::size_t count) {
+    while (points.size() > count && points.size() > 2) {
+        std::size_t best = 1;
+        double bestError = 1e30;
+        for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+            const EnvelopePoint& a = points[i - 1];
+            const EnvelopePoint& b = points[i + 1];
+            const double f = static_cast<double>(points[i].X - a.X) / (b.X - a.X);
+            const double between = a.Y + f * (b.Y - a.Y);
+            const double error = std::abs(Db(between / 64.0) - Db(points[i].Y / 64.0));
+            if (error < bestError) {
+                bestError = error;
+                best = i;
+            }
+        }
+        points.erase(points.begin() + static_cast<std::ptrdiff_t>(best));
+    }
+}
+
+// The volume envelope of the layers sounding at C-5 (one, unless the preset layers voices):
+// delay, attack and hold, the decay to the sustain level as a curve in dB, the sustain point
+// at its end; the release as the fadeout that ends it when it has fallen ReleaseFallDb, with
+// points after the sustain point that shape the fade as the bank's release falls in dB.
+void SetEnvelope(TInstrument& inst, const std::vector<Layer>& layers) {
+    std::vector<double> knots = {0};
+    double sustainAt = 0;
+    for (const Layer& layer : layers) {
+        const BankEnvelope& e = layer.env;
+        const double decayed = e.delay + e.attack + e.hold;
+        knots.insert(knots.end(), {e.delay, e.delay + e.attack, decayed});
+        const double sustainDb = std::clamp(e.sustainDb, 0.0, 100.0);
+        const double length = e.decay * std::min(sustainDb, SilentDb) / 100.0;
+        constexpr int DecaySteps = 6;
+        for (int i = 1; sustainDb > 0 && e.decay > 0 && i <= DecaySteps; ++i) {
+            knots.push_back(decayed + length * i / DecaySteps);
+        }
+        sustainAt = std::max(sustainAt, decayed + (e.decay > 0 ? length : 0.0));
+    }
+    std::sort(knots.begin(), knots.end());
     std::vector<EnvelopePoint> points;
-    double at = 0;
-    const auto add = [&points](double seconds, double level) {
-        const auto x = static_cast<std::uint16_t>(
+    double peak = 0;
+    for (const double t : knots) {
+        peak =
+            std::max(peak, Mixed(layers, [t](const BankEnvelope& e) { return HeldLevel(e, t); }));
+    }
+    const auto tick = [](double seconds) {
+        return static_cast<std::uint16_t>(
             std::clamp(std::round(seconds * TicksPerSecond), 0.0, 65535.0));
+    };
+    const auto add = [&points](std::uint16_t x, double level) {
         const auto y = static_cast<std::uint16_t>(std::clamp(std::round(level * 64.0), 0.0, 64.0));
+        // Of times within one tick the later counts: the attack's peak over its start.
         if (!points.empty() && x <= points.back().X) {
             points.back().Y = y;
             return;
         }
         points.push_back({x, y});
     };
-    if (env.delay > 0 || env.attack * TicksPerSecond >= 0.5) {
-        add(0, 0);
-        at += env.delay;
-        add(at, 0);
-        at += env.attack;
+    for (const double t : knots) {
+        add(tick(t), Mixed(layers, [t](const BankEnvelope& e) { return HeldLevel(e, t); }) /
+                         std::max(peak, 1e-9));
     }
-    add(at, 1);
-    at += env.hold;
-    add(at, 1);
-    const double sustainDb = std::clamp(env.sustainDb, 0.0, 100.0);
-    if (sustainDb > 0 && env.decay > 0) {
-        // The bank's decay time is the time a fall of 100 dB takes.
-        const double length = env.decay * std::min(sustainDb, SilentDb) / 100.0;
-        const std::size_t steps = std::clamp<std::size_t>(EnvelopePointCount - points.size(), 1, 6);
-        for (std::size_t i = 1; i <= steps; ++i) {
-            const double db = sustainDb * static_cast<double>(i) / static_cast<double>(steps);
-            const double level = db >= SilentDb ? 0.0 : std::pow(10.0, -db / 20.0);
-            add(at + length * static_cast<double>(i) / static_cast<double>(steps), level);
+    const double sustain =
+        Mixed(layers,
+              [sustainAt](const BankEnvelope& e) { return HeldLevel(e, sustainAt + 1.0); }) /
+        std::max(peak, 1e-9);
+
+    // The release: the time the layers take to fall ReleaseFallDb together.
+    const auto released = [&layers](double t) {
+        return Mixed(layers, [t](const BankEnvelope& e) { return ReleasedLevel(e, t); }) /
+               std::max(Mixed(layers, [](const BankEnvelope& e) { return ReleasedLevel(e, 0); }),
+                        1e-9);
+    };
+    // The layers fall together without rising again: the time of a fall is found by halving.
+    constexpr double LongestRelease = 100.0;
+    const auto fallen = [&released](double db) {
+        double low = 0;
+        double high = LongestRelease;
+        for (int i = 0; i < 40; ++i) {
+            const double mid = 0.5 * (low + high);
+            (released(mid) > Amplitude(db) ? low : high) = mid;
         }
-    } else if (sustainDb > 0) {
-        add(at, sustainDb >= SilentDb ? 0.0 : std::pow(10.0, -sustainDb / 20.0));
+        return high;
+    };
+    const double release = layers.empty() ? 0.0 : fallen(ReleaseFallDb);
+    constexpr std::size_t ReleasePoints = 3;
+    // Without a level to release from, or faster than a few ticks, the fade alone will do.
+    const bool shaped = sustain * 64.0 >= 1.0 && release * TicksPerSecond >= 4.0;
+    Simplify(points, EnvelopePointCount - (shaped ? ReleasePoints : 0));
+    const std::size_t sustainPoint = points.size() - 1;
+    if (shaped) {
+        const std::uint16_t from = points.back().X;
+        for (std::size_t i = 1; i <= ReleasePoints; ++i) {
+            const double t = fallen(ReleaseFallDb * static_cast<double>(i) / (ReleasePoints + 1));
+            // The fadeout scales the envelope down in a straight line; the points undo that.
+            add(static_cast<std::uint16_t>(
+                    std::min(65535.0, from + std::round(t * TicksPerSecond))),
+                std::min(1.0, sustain * released(t) / std::max(1.0 - t / release, 0.05)));
+        }
     }
     inst.VolPoints = {};
     std::copy(points.begin(), points.end(), inst.VolPoints.begin());
     inst.VolEnv = {};
     inst.VolEnv.Count = static_cast<std::uint8_t>(points.size());
-    inst.VolEnv.Sustain = static_cast<std::uint8_t>(points.size() - 1);
+    inst.VolEnv.Sustain = static_cast<std::uint8_t>(sustainPoint);
     inst.VolEnv.Enabled = 1;
     inst.VolEnv.SustainOn = 1;
     inst.PanEnv = {};
     inst.PanPoints = {};
 
-    const double release = env.release * ReleaseFallDb / 100.0;
     const double fade = FadeTicks / std::max(release * TicksPerSecond, 1.0);
     inst.Fadeout =
         static_cast<std::uint16_t>(std::clamp(std::round(fade), 1.0, double{MaxFadeout}));
@@ -373,8 +546,9 @@ bool ConvertPreset(TSoundBank& bank, std::size_t preset, TInstrument& inst,
     });
     notes.droppedSamples = ReduceToSixteen(voices);
 
+    const std::vector<double> quietDb = QuietDb(bank, voices);
     bool layered = false;
-    const std::vector<std::size_t> chosen = MapNotesToVoices(voices, layered);
+    const std::vector<std::size_t> chosen = MapNotesToVoices(voices, quietDb, layered);
     // Each unit's parameters come from the voice that plays it on the most keys.
     std::map<Unit, std::map<std::size_t, std::int32_t>> keysOf;
     for (const std::size_t v : chosen) {
@@ -433,9 +607,17 @@ bool ConvertPreset(TSoundBank& bank, std::size_t preset, TInstrument& inst,
             indexOf[voices[chosen[static_cast<std::size_t>(note)]].unit];
     }
 
-    // The instrument-wide envelope and vibrato follow the zone at C-5.
+    // The instrument-wide envelope and vibrato follow the zone at C-5; the envelope follows
+    // the sum of the layers there, weighed by how loud each sounds.
     const BankZone& middle = voices[chosen[60]].zone;
-    SetEnvelope(inst, middle.volume);
+    std::vector<Layer> layers;
+    for (const std::size_t i : Covering(voices, 60)) {
+        layers.push_back({voices[i].zone.volume, std::pow(10.0, -quietDb[i] / 10.0)});
+    }
+    if (layers.empty()) {
+        layers.push_back({middle.volume, 1.0});
+    }
+    SetEnvelope(inst, layers);
     SetVibrato(inst, middle, notes);
     inst.InstrumentName = bank.Presets()[preset].name.substr(0, xi::NameLength);
     inst.PackParams();
@@ -456,7 +638,7 @@ bool ConvertPreset(TSoundBank& bank, std::size_t preset, TInstrument& inst,
         keyScaled = keyScaled || v.zone.keyScaledEnvelope;
         scale = scale || v.zone.scaleTuning != 100;
     }
-    NoteOnce(notes, layered, "layered voices (the loudest plays)");
+    NoteOnce(notes, layered, "layered voices (the loudest plays, the envelope follows them all)");
     NoteOnce(notes, otherLayers, "velocity layers other than the one at velocity 100");
     NoteOnce(notes, otherEnvelopes, "the envelopes of zones other than the one at C-5");
     NoteOnce(notes, untilRelease, "loops ending at release (they play on)");

@@ -78,25 +78,34 @@ TEST_F(SmallBankFile, TwoZonesBecomeTwoSamplesOnTheirKeysWithTuningLoopEnvelopeA
     EXPECT_EQ(high.LoopType, LoopNone);
     EXPECT_EQ(low.Volume, 32); // 6 dB of attenuation
 
-    // Attack 0.25 s, decay to 20 dB below full in 0.2 s, sustained there; release as fadeout.
+    // Attack 0.25 s, decay to 20 dB below full in 0.2 s, sustained there; the release as the
+    // fadeout, shaped by the points after the sustain point.
     const auto& p = inst.VolPoints;
     const std::int32_t count = inst.VolEnv.Count;
-    ASSERT_GE(count, 3);
+    const std::int32_t sustain = inst.VolEnv.Sustain;
+    ASSERT_GE(sustain, 2);
     ASSERT_LE(count, 12);
     EXPECT_EQ(inst.VolEnv.Enabled, 1);
     EXPECT_EQ(inst.VolEnv.SustainOn, 1);
-    EXPECT_EQ(inst.VolEnv.Sustain, count - 1);
     EXPECT_EQ(p[0].X, 0);
     EXPECT_EQ(p[0].Y, 0);
     EXPECT_NEAR(p[1].X, 12.5, 0.6);
     EXPECT_EQ(p[1].Y, 64);
-    EXPECT_NEAR(p[count - 1].X, 22.5, 1.1);
-    EXPECT_EQ(p[count - 1].Y, 6);
+    EXPECT_NEAR(p[sustain].X, 22.5, 1.1);
+    EXPECT_EQ(p[sustain].Y, 6);
     for (std::int32_t i = 1; i < count; ++i) {
         EXPECT_GT(p[i].X, p[i - 1].X);
         EXPECT_LE(p[i].Y, i == 1 ? 64 : p[i - 1].Y);
     }
+    // The fade ends the release when it has fallen 40 dB (1 s a 100 dB); envelope and fade
+    // together fall as the bank's release, in dB evenly (as near as 65 levels come, 20 dB down).
     EXPECT_NEAR(inst.Fadeout, 32768.0 / 20.0, 2.0);
+    ASSERT_EQ(count, sustain + 4);
+    for (std::int32_t i = sustain + 1; i < count; ++i) {
+        const double ticks = p[i].X - p[sustain].X;
+        const double level = p[i].Y * (1.0 - ticks * inst.Fadeout / 32768.0) / p[sustain].Y;
+        EXPECT_NEAR(20.0 * std::log10(level), -100.0 * ticks / 50.0, 3.0) << i;
+    }
     EXPECT_EQ(inst.XiBlock[xi::VibratoDepthOffset], 10); // 16 cents
     EXPECT_EQ(inst.XiBlock[xi::VibratoRateOffset], 42);  // 8.2 Hz
     EXPECT_EQ(inst.XiBlock[xi::VibratoSweepOffset], 0);

@@ -154,8 +154,13 @@ std::string CheckSoundFontTables(const std::array<Table, 9>& t, std::uint64_t sm
         if (type & 0x8000) {
             continue; // kept in a synthesizer's memory, not in the file
         }
-        // Compressed samples count bytes, plain ones 16-bit values.
-        const std::uint64_t limit = (type & 0x10) ? smplBytes : smplBytes / 2;
+        // The bank library reads every sample as 16-bit values: an Ogg Vorbis sample of a
+        // compressed bank would play as noise.
+        if (type & 0x10) {
+            return "it is a compressed SoundFont (SF3), whose samples the bank library here "
+                   "cannot decode";
+        }
+        const std::uint64_t limit = smplBytes / 2;
         if (start > end || end > limit) {
             return "a sample lies outside the sample data";
         }

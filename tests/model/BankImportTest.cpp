@@ -9,6 +9,7 @@
 #include "model/Instrument.h"
 #include "model/XiLayout.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -301,6 +302,56 @@ TEST_F(SmallBankFile, CutCraftedAndForeignFilesAreRefusedWithAMessage) {
         EXPECT_NE(reporter.Messages()[0].text.find("Not a usable bank"), std::string::npos) << name;
     }
     EXPECT_EQ(CheckBankStructure(path), "");
+}
+
+// DLS banks (one written by libinstpatch) convert as SoundFonts do; a compressed SoundFont,
+// which the library reads as if its Ogg data were values, is refused with a message.
+TEST_F(SmallBankFile, DlsConvertsAndCompressedSoundFontsAreRefused) {
+    const std::string dls = dir.File("small.dls");
+    ASSERT_TRUE(testkit::WriteDls(testkit::SmallBank(), dls));
+    // As the library writes it, the file states 44100 Hz for every sample; the first is of
+    // 22050 Hz.
+    auto wave = testkit::ReadAll(dls);
+    const auto fmt = static_cast<std::size_t>(
+        std::search(wave.begin(), wave.end(), "fmt ", "fmt " + 4) - wave.begin());
+    ASSERT_LT(fmt + 20, wave.size());
+    for (std::size_t i = 0; i < 8; ++i) { // the rate, and the bytes a second
+        wave[fmt + 12 + i] = static_cast<std::uint8_t>((i < 4 ? 22050u : 44100u) >> (8 * (i % 4)));
+    }
+    dir.Write("small.dls", wave);
+    {
+        CapturingReporter reporter;
+        auto bank = TSoundBank::Open(dls);
+        ASSERT_TRUE(bank);
+        TInstrument inst;
+        BankConversionNotes notes;
+        ASSERT_TRUE(ConvertPreset(*bank, Find(*bank, "Two Zones"), inst, notes));
+        EXPECT_TRUE(reporter.Messages().empty());
+        EXPECT_EQ(bank->Presets()[Find(*bank, "Two Zones")].program, 5);
+        ASSERT_EQ(inst.SampleCount, 2);
+        for (std::size_t note = 0; note < xi::KeyMapLength; ++note) {
+            EXPECT_EQ(inst.XiBlock[xi::KeyMapOffset + note], note <= 63 ? 0 : 1) << note;
+        }
+        const TSample& low = *inst.Samples[0];
+        EXPECT_EQ(low.SampleName, "Low");
+        EXPECT_NEAR(Cents(TrackerRate(low, 57), 22050.0), 0.0, 1.0);
+        EXPECT_EQ(low.GetValue(1234), testkit::Sine(20000, 220, 22050)[1234]);
+        EXPECT_EQ(low.LoopStart, 1000);
+        EXPECT_EQ(low.LoopLength, 18000);
+        EXPECT_NEAR(Cents(TrackerRate(*inst.Samples[1], 81), 44100.0), 0.0, 1.0);
+    }
+    auto bytes = testkit::ReadAll(path);
+    const auto at = [&bytes](const char* id) {
+        return static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), id, id + 4) -
+                                        bytes.begin());
+    };
+    bytes[at("ifil") + 8] = 3;
+    bytes[at("shdr") + 8 + 44] |= 0x10; // the first sample: Ogg Vorbis
+    const std::string sf3 = dir.Write("small.sf3", bytes);
+    CapturingReporter reporter;
+    EXPECT_FALSE(TSoundBank::Open(sf3));
+    ASSERT_EQ(reporter.Messages().size(), 1u);
+    EXPECT_NE(reporter.Messages()[0].text.find("compressed SoundFont (SF3)"), std::string::npos);
 }
 
 // A bank whose preset spreads 20 samples over 20 key ranges, each of 4 keys but the last

@@ -92,6 +92,62 @@ bool WriteSoundFont(const BuiltBank& bank, const std::string& path) {
     return saved;
 }
 
+bool WriteDls(const BuiltBank& bank, const std::string& path) {
+    static std::once_flag once;
+    std::call_once(once, [] { ipatch_init(); });
+    IpatchDLS2* dls = ipatch_dls2_new();
+    std::vector<IpatchDLS2Sample*> samples;
+    for (const BuiltSample& s : bank.samples) {
+        auto* copy =
+            static_cast<gint16*>(g_memdup2(s.values.data(), s.values.size() * sizeof(gint16)));
+        IpatchSample* store = ipatch_sample_store_ram_new(copy, TRUE);
+        g_object_set(
+            store, "sample-format",
+            static_cast<int>(IPATCH_SAMPLE_16BIT) | static_cast<int>(IPATCH_SAMPLE_MONO) |
+                static_cast<int>(IPATCH_SAMPLE_SIGNED) | static_cast<int>(IPATCH_SAMPLE_LENDIAN),
+            "sample-size", static_cast<guint>(s.values.size()), "sample-rate", s.rate, nullptr);
+        IpatchSampleData* data = ipatch_sample_data_new();
+        ipatch_sample_data_add(data, IPATCH_SAMPLE_STORE(store));
+        IpatchDLS2Sample* sample = ipatch_dls2_sample_new();
+        ipatch_dls2_sample_set_data(sample, data);
+        g_object_set(sample, "name", s.name.c_str(), "sample-rate", s.rate, "root-note", s.rootKey,
+                     "loop-start", s.loopStart, "loop-end", s.loopEnd, "loop-type",
+                     s.loopEnd > s.loopStart ? IPATCH_SAMPLE_LOOP_STANDARD
+                                             : IPATCH_SAMPLE_LOOP_NONE,
+                     nullptr);
+        ipatch_container_append(IPATCH_CONTAINER(dls), IPATCH_ITEM(sample));
+        samples.push_back(sample);
+        g_object_unref(data);
+        g_object_unref(store);
+    }
+    for (const BuiltPreset& p : bank.presets) {
+        IpatchDLS2Inst* inst = ipatch_dls2_inst_new();
+        g_object_set(inst, "name", p.name.c_str(), nullptr);
+        ipatch_dls2_inst_set_midi_locale(inst, p.bank, p.program);
+        ipatch_container_append(IPATCH_CONTAINER(dls), IPATCH_ITEM(inst));
+        for (const BuiltZone& z : p.zones) {
+            IpatchDLS2Region* region = ipatch_dls2_region_new();
+            ipatch_dls2_region_set_sample(region, samples[z.sample]);
+            ipatch_dls2_region_set_note_range(region, z.keyLow, z.keyHigh);
+            ipatch_dls2_region_set_velocity_range(region, z.velLow, z.velHigh);
+            ipatch_container_append(IPATCH_CONTAINER(inst), IPATCH_ITEM(region));
+            g_object_unref(region);
+        }
+        g_object_unref(inst);
+    }
+    GError* error = nullptr;
+    const bool saved = ipatch_base_save_to_filename(IPATCH_BASE(dls), path.c_str(), &error);
+    if (error) {
+        g_error_free(error);
+    }
+    for (IpatchDLS2Sample* sample : samples) {
+        g_object_unref(sample);
+    }
+    ipatch_item_remove(IPATCH_ITEM(dls));
+    g_object_unref(dls);
+    return saved;
+}
+
 BuiltBank SmallBank() {
     BuiltBank bank;
     bank.samples = {

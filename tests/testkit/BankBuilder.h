@@ -49,6 +49,10 @@ std::vector<std::int16_t> Sine(std::size_t frames, double hz, double rate,
 // Writes bank to path; false when libinstpatch could not.
 bool WriteSoundFont(const BuiltBank& bank, const std::string& path);
 
+// Writes bank as a DLS file (samples, key and velocity ranges and loops; no generators); false
+// when libinstpatch could not.
+bool WriteDls(const BuiltBank& bank, const std::string& path);
+
 // The two-zone, looped, enveloped preset 000:005 "Two Zones" (a 220 Hz sample of 22050 Hz on
 // keys 0..63 with root key 57, an 880 Hz sample on 64..127 with root 81) and the stereo
 // preset 001:000 "Stereo Pad" (a linked pair), as the import tests and the command-line tests

@@ -336,11 +336,12 @@ double HeldLevel(const BankEnvelope& e, double t) {
     return Amplitude(e.decay > 0 ? std::min(sustainDb, 100.0 * t / e.decay) : sustainDb);
 }
 
-// The level t seconds after the key is let go at the sustain level; the release falls 100 dB
+// The level t seconds after the key is let go at the sustain level, or at full level for an
+// envelope that decays to silence (the key goes up on its way there); the release falls 100 dB
 // in its time.
-double ReleasedLevel(const BankEnvelope& e, double t) {
-    const double db =
-        std::clamp(e.sustainDb, 0.0, 100.0) + (e.release > 0 ? 100.0 * t / e.release : SilentDb);
+double ReleasedLevel(const BankEnvelope& e, double t, bool fromFull) {
+    const double db = (fromFull ? 0.0 : std::clamp(e.sustainDb, 0.0, 100.0)) +
+                      (e.release > 0 ? 100.0 * t / e.release : SilentDb);
     return Amplitude(db);
 }
 
@@ -427,9 +428,15 @@ void SetEnvelope(TInstrument& inst, const std::vector<Layer>& layers) {
         std::max(peak, 1e-9);
 
     // The release: the time the layers take to fall ReleaseFallDb together.
-    const auto released = [&layers](double t) {
-        return Mixed(layers, [t](const BankEnvelope& e) { return ReleasedLevel(e, t); }) /
-               std::max(Mixed(layers, [](const BankEnvelope& e) { return ReleasedLevel(e, 0); }),
+    const bool fromFull =
+        Mixed(layers, [](const BankEnvelope& e) { return ReleasedLevel(e, 0, false); }) <= 0;
+    const auto released = [&layers, fromFull](double t) {
+        return Mixed(layers, [t, fromFull](
+                                 const BankEnvelope& e) { return ReleasedLevel(e, t, fromFull); }) /
+               std::max(Mixed(layers,
+                              [fromFull](const BankEnvelope& e) {
+                                  return ReleasedLevel(e, 0, fromFull);
+                              }),
                         1e-9);
     };
     // The layers fall together without rising again: the time of a fall is found by halving.
@@ -453,10 +460,13 @@ void SetEnvelope(TInstrument& inst, const std::vector<Layer>& layers) {
         const std::uint16_t from = points.back().X;
         for (std::size_t i = 1; i <= ReleasePoints; ++i) {
             const double t = fallen(ReleaseFallDb * static_cast<double>(i) / (ReleasePoints + 1));
+            const auto x = static_cast<std::uint16_t>(
+                std::min(65535.0, from + std::round(t * TicksPerSecond)));
+            if (x <= points.back().X) {
+                continue; // within the tick before: it would take the sustain point's place
+            }
             // The fadeout scales the envelope down in a straight line; the points undo that.
-            add(static_cast<std::uint16_t>(
-                    std::min(65535.0, from + std::round(t * TicksPerSecond))),
-                std::min(1.0, sustain * released(t) / std::max(1.0 - t / release, 0.05)));
+            add(x, std::min(1.0, sustain * released(t) / std::max(1.0 - t / release, 0.05)));
         }
     }
     inst.VolPoints = {};

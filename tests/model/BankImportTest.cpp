@@ -446,6 +446,15 @@ TEST(BankConversion, GeneralMidiBanksConvertEveryPreset) {
         }
         if (bank->Presets()[i].bank == 0 && bank->Presets()[i].program == 0) {
             EXPECT_GE(used.size(), 3u) << "the piano's samples lie on their own key ranges";
+            // It decays to silence; let go on the way there, it fades over its release (1 s).
+            EXPECT_NEAR(inst.Fadeout, 1575, 50);
+        }
+        // Every envelope holds its sustain point, the points after it keep falling.
+        const std::int32_t count = inst.VolEnv.Count;
+        ASSERT_LT(inst.VolEnv.Sustain, count) << bank->Presets()[i].name;
+        for (std::int32_t p = inst.VolEnv.Sustain + 1; p < count; ++p) {
+            EXPECT_GT(inst.VolPoints[p].X, inst.VolPoints[p - 1].X) << bank->Presets()[i].name;
+            EXPECT_LE(inst.VolPoints[p].Y, inst.VolPoints[p - 1].Y) << bank->Presets()[i].name;
         }
     }
 }

@@ -58,6 +58,28 @@ std::string TakeError(GError* error, std::string_view otherwise) {
 
 double Seconds(std::int16_t timecents) { return std::exp2(timecents / 1200.0); }
 
+// The name of a preset or sample. The name property of DLS items hands out a copy it never
+// frees, so theirs is read from their info list in place.
+std::string NameOf(GObject* item) {
+    IpatchDLS2Info* info = nullptr;
+    if (IPATCH_IS_DLS2_INST(item)) {
+        info = IPATCH_DLS2_INST(item)->info;
+    } else if (IPATCH_IS_DLS2_SAMPLE(item)) {
+        info = IPATCH_DLS2_SAMPLE(item)->info;
+    } else {
+        gchar* name = nullptr;
+        g_object_get(item, "name", &name, nullptr);
+        std::string text = name ? name : "";
+        g_free(name);
+        return text;
+    }
+    IPATCH_ITEM_RLOCK(item);
+    const char* name = ipatch_dls2_info_peek(info, IPATCH_DLS2_NAME);
+    std::string text = name ? name : "";
+    IPATCH_ITEM_RUNLOCK(item);
+    return text;
+}
+
 class InstpatchBank final : public TSoundBank {
 public:
     bool Load(const std::string& fileName);
@@ -134,18 +156,16 @@ bool InstpatchBank::Load(const std::string& fileName) {
             continue;
         }
         BankSampleInfo info;
-        gchar* name = nullptr;
         gint rate = 0;
         gint root = 60;
         gint fine = 0;
         guint loopStart = 0;
         guint loopEnd = 0;
         gint loopType = 0;
-        g_object_get(item, "name", &name, "sample-rate", &rate, "root-note", &root, "fine-tune",
-                     &fine, "loop-start", &loopStart, "loop-end", &loopEnd, "loop-type", &loopType,
+        g_object_get(item, "sample-rate", &rate, "root-note", &root, "fine-tune", &fine,
+                     "loop-start", &loopStart, "loop-end", &loopEnd, "loop-type", &loopType,
                      nullptr);
-        info.name = name ? name : "";
-        g_free(name);
+        info.name = NameOf(item);
         info.rate = rate > 0 ? static_cast<std::uint32_t>(rate) : 44100;
         info.rootKey = std::clamp(root, 0, 127);
         info.correctionCents = fine;
@@ -198,12 +218,10 @@ bool InstpatchBank::Load(const std::string& fileName) {
                      [&numberOf](GObject* a, GObject* b) { return numberOf(a) < numberOf(b); });
     for (GObject* item : items) {
         BankPreset preset;
-        gchar* name = nullptr;
         gint bank = 0;
         gint program = 0;
-        g_object_get(item, "name", &name, "bank", &bank, "program", &program, nullptr);
-        preset.name = name ? name : "";
-        g_free(name);
+        g_object_get(item, "bank", &bank, "program", &program, nullptr);
+        preset.name = NameOf(item);
         preset.bank = bank;
         preset.program = program;
         g_object_ref(item);

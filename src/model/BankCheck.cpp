@@ -254,6 +254,130 @@ std::string CheckNested(FileHandle& file, std::int64_t begin, std::int64_t end,
     return why.empty() ? inner : why;
 }
 
+// The library links a DLS region to its wave through the pool table and reads a region whose
+// link leads nowhere as one without a sample, which its voice conversion does not survive.
+// So each region must link, each link name an entry of the pool table, and each entry lead to a
+// wave list with its format and data inside the wave pool.
+std::string CheckDlsLinks(FileHandle& file, std::int64_t end) {
+    std::string why;
+    std::vector<std::uint32_t> cues;
+    bool pooled = false;
+    std::int64_t pool = -1;
+    std::int64_t poolEnd = -1;
+    std::vector<std::uint32_t> links;
+    const auto fail = [&why](const char* text) {
+        why = text;
+        return false;
+    };
+    // Calls visit for each list of the given type among the chunks of [begin, end).
+    const auto lists = [&](std::int64_t begin, std::int64_t stop,
+                           std::initializer_list<const char*> types, auto visit) {
+        return EachChunk(file, begin, stop, why, [&](const Chunk& c) {
+            std::array<char, 4> type{};
+            if (!IdIs(c.id, "LIST") || !ReadList(file, c, type)) {
+                return true;
+            }
+            for (const char* wanted : types) {
+                if (IdIs(type, wanted)) {
+                    return visit(c);
+                }
+            }
+            return true;
+        });
+    };
+    const auto region = [&](const Chunk& rgn) {
+        bool linked = false;
+        const bool ok =
+            EachChunk(file, rgn.data + 4, rgn.data + rgn.size, why, [&](const Chunk& c) {
+                if (!IdIs(c.id, "wlnk")) {
+                    return true;
+                }
+                std::array<std::uint8_t, 12> wlnk{};
+                if (c.size < wlnk.size() || !file.Seek(c.data) ||
+                    !ReadExact(file, std::as_writable_bytes(std::span(wlnk)))) {
+                    return fail("a region's wave link is broken");
+                }
+                links.push_back(LoadLE32(wlnk.data() + 8));
+                linked = true;
+                return true;
+            });
+        return ok && (linked || fail("a region links to no wave"));
+    };
+    const bool ok = EachChunk(file, 12, end, why, [&](const Chunk& c) {
+        std::array<char, 4> type{};
+        if (IdIs(c.id, "ptbl")) {
+            std::array<std::uint8_t, 8> head{};
+            if (c.size < head.size() || !file.Seek(c.data) ||
+                !ReadExact(file, std::as_writable_bytes(std::span(head)))) {
+                return fail("its pool table is broken");
+            }
+            const std::uint32_t headSize = LoadLE32(head.data());
+            const std::uint32_t count = LoadLE32(head.data() + 4);
+            if (headSize < head.size() || headSize > c.size || count > (c.size - headSize) / 4) {
+                return fail("its pool table is broken");
+            }
+            // Within the chunk, so within the file.
+            std::vector<std::uint8_t> raw(std::size_t{count} * 4);
+            if (!file.Seek(c.data + headSize) ||
+                !ReadExact(file, std::as_writable_bytes(std::span(raw)))) {
+                return fail("its pool table is broken");
+            }
+            cues.resize(count);
+            for (std::size_t i = 0; i < cues.size(); ++i) {
+                cues[i] = LoadLE32(raw.data() + 4 * i);
+            }
+            pooled = true;
+        } else if (IdIs(c.id, "LIST") && ReadList(file, c, type)) {
+            if (IdIs(type, "wvpl")) {
+                pool = c.data + 4;
+                poolEnd = c.data + c.size;
+            } else if (IdIs(type, "lins")) {
+                return lists(c.data + 4, c.data + c.size, {"ins "}, [&](const Chunk& ins) {
+                    return lists(ins.data + 4, ins.data + ins.size, {"lrgn"},
+                                 [&](const Chunk& lrgn) {
+                                     return lists(lrgn.data + 4, lrgn.data + lrgn.size,
+                                                  {"rgn ", "rgn2"}, region);
+                                 });
+                });
+            }
+        }
+        return true;
+    });
+    if (!ok) {
+        return why;
+    }
+    if (!pooled || pool < 0) {
+        return "it lacks its wave pool or pool table";
+    }
+    for (const std::uint32_t link : links) {
+        if (link >= cues.size()) {
+            return "a region links to a wave the bank lacks";
+        }
+    }
+    for (const std::uint32_t cue : cues) {
+        Chunk wave;
+        std::array<char, 4> type{};
+        if (pool + cue + 12 > poolEnd || !ReadChunk(file, pool + cue, wave) ||
+            wave.data + wave.size > poolEnd || !IdIs(wave.id, "LIST") ||
+            !ReadList(file, wave, type) || !IdIs(type, "wave")) {
+            return "its pool table leads to something other than a wave";
+        }
+        bool format = false;
+        bool data = false;
+        if (!EachChunk(file, wave.data + 4, wave.data + wave.size, why, [&](const Chunk& c) {
+                format = format || (IdIs(c.id, "fmt ") && c.size >= 16);
+                data = data || IdIs(c.id, "data");
+                return true;
+            })) {
+            return why;
+        }
+        if (!format || !data) {
+            return "a wave lacks its format or its data";
+        }
+    }
+    return {};
+}
+
 } // namespace
 
 std::string CheckBankStructure(const std::string& fileName) {
@@ -275,7 +399,8 @@ std::string CheckBankStructure(const std::string& fileName) {
             return CheckSoundFont(file, declared);
         }
         if (std::memcmp(head.data() + 8, "DLS ", 4) == 0) {
-            return CheckNested(file, 12, declared, 0);
+            std::string why = CheckNested(file, 12, declared, 0);
+            return why.empty() ? CheckDlsLinks(file, declared) : why;
         }
     } catch (const std::bad_alloc&) {
         return "its preset data do not fit in memory";

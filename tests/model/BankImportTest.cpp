@@ -340,6 +340,14 @@ TEST_F(SmallBankFile, DlsConvertsAndCompressedSoundFontsAreRefused) {
         EXPECT_EQ(low.LoopLength, 18000);
         EXPECT_NEAR(Cents(TrackerRate(*inst.Samples[1], 81), 44100.0), 0.0, 1.0);
     }
+    // A region linked past the pool table is refused before the library sees it.
+    const auto wlnk = static_cast<std::size_t>(
+        std::search(wave.begin(), wave.end(), "wlnk", "wlnk" + 4) - wave.begin());
+    ASSERT_LT(wlnk + 20, wave.size());
+    wave[wlnk + 16] = 7;
+    EXPECT_EQ(CheckBankStructure(dir.Write("linked.dls", wave)),
+              "a region links to a wave the bank lacks");
+
     auto bytes = testkit::ReadAll(path);
     const auto at = [&bytes](const char* id) {
         return static_cast<std::size_t>(std::search(bytes.begin(), bytes.end(), id, id + 4) -

@@ -396,7 +396,10 @@ std::string CheckBankStructure(const std::string& fileName) {
     }
     try {
         if (std::memcmp(head.data() + 8, "sfbk", 4) == 0) {
-            return CheckSoundFont(file, declared);
+            // Every list whole, the text of the INFO list too: the library trusts the size of
+            // a text chunk as it finds it.
+            std::string why = CheckNested(file, 12, declared, 0);
+            return why.empty() ? CheckSoundFont(file, declared) : why;
         }
         if (std::memcmp(head.data() + 8, "DLS ", 4) == 0) {
             std::string why = CheckNested(file, 12, declared, 0);

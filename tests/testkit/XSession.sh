@@ -32,8 +32,10 @@ fail() {
 # The display number is chosen here rather than by the server's own -displayfd search: that
 # search binds and then unlinks the socket of each display it tries, so a server starting beside
 # another (or beside one still shutting down) can take away the socket the other just reported.
-# A server is used only once a client has connected to it; one that loses its display to another
-# is replaced by a new one on another number. Every wait is bounded.
+# A server is used only once a client has connected to it and the display's lock names it: two
+# scripts may pick the same number at once, and the client of the one whose server lost the
+# lock would otherwise reach the other's server, which goes away when that script ends. A server
+# that loses its display is replaced by a new one on another number. Every wait is bounded.
 stop_x_server() {
     [[ -n "$xvfb_pid" ]] || return 0
     kill "$xvfb_pid" 2>/dev/null || true
@@ -55,8 +57,12 @@ start_x_server() {
         for _ in $(seq 100); do
             kill -0 "$xvfb_pid" 2>/dev/null || break
             if DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
-                export DISPLAY=":$display"
-                return 0
+                # The lock file holds the pid of the server that owns the display.
+                if [[ "$(tr -d ' \n' <"/tmp/.X$display-lock" 2>/dev/null)" == "$xvfb_pid" ]]; then
+                    export DISPLAY=":$display"
+                    return 0
+                fi
+                break
             fi
             sleep 0.1
         done
